@@ -9,6 +9,7 @@ case "${1:-}" in
     "$here/db-server.sh" start "$2" --innodb-flush-log-at-trx-commit=0 --innodb-doublewrite=0
     . "$2/env"
     "$here/site.sh" init vestragen-test-pw
+    "$here/site.sh" client MNDA MNDB
     ;;
   stop) "$here/db-server.sh" destroy "$2" ;;
   *) echo "usage: $0 start|stop DIR" >&2; exit 1 ;;

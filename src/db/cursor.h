@@ -1,0 +1,67 @@
+#pragma once
+// Cursors over stored query results, the result codes every database operation shares, and
+// the shared buffers in which SQL texts and rows pass.
+//
+// Result codes: 0 success; RC_NO_ROW every row has been delivered; -1 no result set (fetch,
+// close), storing the result failed (open) or fetching failed; RC_TOO_LONG a value does not
+// fit its destination; any other value the server's or client library's error number.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct st_mysql_res;
+
+inline constexpr int RC_NO_ROW = 1032;
+inline constexpr int RC_TOO_LONG = -2;
+
+struct MysqlResultFree {
+  void operator()(st_mysql_res* result) const noexcept;
+};
+using MysqlResult = std::unique_ptr<st_mysql_res, MysqlResultFree>;
+
+// A row as the client library delivers it: one text per column, nullptr for NULL.
+using DbRow = char**;
+
+// One query's cursor. The whole result is held on the client from a successful open until
+// the close, so other cursors may be opened and read in between.
+struct QueryCursor {
+  const char* query_text = nullptr;  // borrowed, usually query_buffer
+  MysqlResult result;                // empty: no result set
+  std::uint32_t rows_fetched = 0;
+};
+
+inline constexpr std::size_t kQueryBufferSize = 2000;
+
+// Shared by every query function, each using them only between its own start and end (one
+// thread; a fetch copies what it needs out of current_row before it returns):
+extern char query_buffer[kQueryBufferSize];  // the SQL text being formatted and run
+extern QueryCursor lookup_cursor;            // every single-row lookup and statement
+extern DbRow current_row;                    // the row of the latest fetch
+extern int query_status;                     // the code of the latest step
+
+// Formats an SQL text into query_buffer. A text that does not fit (terminator included)
+// ends the process with status 1 and a message naming purpose.
+void db_format_query(const char* purpose, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+
+// The same into a buffer of the caller's.
+void db_format_into(char* buffer, std::size_t size, const char* purpose, const char* format,
+                    ...) __attribute__((format(printf, 4, 5)));
+
+// Runs the cursor's query text and stores its whole result (none for a statement such as
+// INSERT or COMMIT). Returns 0, -1 when storing failed, or the error number.
+// A lost connection ends the process (status 5): no layer can go on without it.
+int db_open_cursor(QueryCursor& cursor);
+
+// Delivers the next row into row. Returns 0, RC_NO_ROW after the last row (again on every
+// further call), or -1 when the cursor holds no result set.
+int db_fetch_row(QueryCursor& cursor, DbRow& row);
+
+// Frees the cursor's result. Returns 0, or -1 when it held none.
+int db_close_cursor(QueryCursor& cursor);
+
+// Runs a statement without result set on lookup_cursor. Returns the open's code.
+int db_execute(const char* purpose, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));

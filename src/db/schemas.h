@@ -1,0 +1,29 @@
+#pragma once
+// The client schemas: those of the clients a terminal serves, or those of all clients.
+
+#include <cstddef>
+
+// A client schema name has at most 20 characters.
+inline constexpr std::size_t kSchemaNameSize = 21;
+
+// The client schema being visited: the prefix of every client table name the lookups build.
+// Set by the run sequence before it connects and each time it enters a client schema.
+extern char current_schema[kSchemaNameSize];
+
+// The schemas of the active clients linked to the terminal, in the order the server returns
+// them. open returns the open's code; fetch writes the next name (trailing blanks cut, case
+// kept) into name and returns 0, RC_NO_ROW after the last, -1 on a failed list, RC_TOO_LONG
+// for a name over 20 characters; a client row without schema name is passed over.
+int schemas_open_for_terminal(const char* terminal);
+int schemas_fetch_for_terminal(char (&name)[kSchemaNameSize]);
+int schemas_close_for_terminal();
+
+// The same for every active client.
+int schemas_open_all();
+int schemas_fetch_all(char (&name)[kSchemaNameSize]);
+int schemas_close_all();
+
+// Asks the server to make the schema the connection's current one. Returns 1 when the
+// server accepted it and answered with a row, otherwise 0 (also when it refused it, as a
+// MariaDB server does: unqualified tables are then read from the connection's database).
+int db_set_schema(const char* name);

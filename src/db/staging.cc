@@ -1,0 +1,68 @@
+#include "db/staging.h"
+
+#include "db/connection.h"
+#include "db/cursor.h"
+#include "db/escape.h"
+#include "db/text.h"
+
+char record_buffer[kRecordBufferSize];
+
+namespace {
+// clang-format off
+constexpr char kInsert[] = " INSERT INTO KvBasis.Kvb999Tmp    ( TmpUsr, TmpStr)    VALUES ('%s', '%s'  ) ";
+constexpr char kDelete[] = " DELETE FROM  KvBasis.Kvb999Tmp    WHERE TmpUsr = '%s' ";
+constexpr char kSelect[] = "SELECT TmpStr  FROM  KVBasis.Kvb999Tmp  WHERE TmpUsr = '%s'  ORDER BY TmpUsr, TmpStr ";
+// clang-format on
+
+QueryCursor staging_cursor;
+
+// A failed COMMIT means the statement's change is gone: report it like a failed statement.
+int commit_or_code() {
+  if (db_commit() == 1) return 0;
+  return last_db_errno != 0 ? static_cast<int>(last_db_errno) : -1;
+}
+
+// Runs the statement in query_buffer and commits it at once.
+int run_committed() {
+  lookup_cursor.query_text = query_buffer;
+  query_status = db_open_cursor(lookup_cursor);
+  db_close_cursor(lookup_cursor);
+  if (query_status == 0) query_status = commit_or_code();
+  return query_status;
+}
+}  // namespace
+
+int staging_insert(const char* key, const char* record) {
+  db_format_query("Satz in Kvb999Tmp einfuegen", kInsert, db_escape(key).c_str(),
+                  db_escape(record).c_str());
+  return run_committed();
+}
+
+int staging_clear(const char* key) {
+  db_format_query("Kvb999Tmp loeschen", kDelete, db_escape(key).c_str());
+  return run_committed();
+}
+
+int staging_open(const char* key) {
+  db_format_query("Kvb999Tmp lesen", kSelect, db_escape(key).c_str());
+  staging_cursor.query_text = query_buffer;
+  query_status = db_open_cursor(staging_cursor);
+  return query_status;
+}
+
+int staging_fetch(char (&buffer)[kRecordBufferSize]) {
+  do {
+    query_status = db_fetch_row(staging_cursor, current_row);
+    if (query_status != 0) return query_status;
+    // The program never stages NULL; such a row holds no record to write (repeating the
+    // buffer's previous record instead would double it in the file).
+  } while (current_row[0] == nullptr);
+  trim_trailing_blanks(current_row[0]);
+  if (!copy_text(buffer, sizeof buffer, current_row[0])) query_status = RC_TOO_LONG;
+  return query_status;
+}
+
+int staging_close() {
+  query_status = db_close_cursor(staging_cursor);
+  return query_status;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// The staging table KvBasis.Kvb999Tmp: one row per record of a run, keyed by the download
+// file's path, read back sorted by the record text when every client schema is done.
+
+#include <cstddef>
+
+// A staging key (the download file's path) has at most 159 characters, a record 512.
+inline constexpr std::size_t kStagingKeyMax = 159;
+inline constexpr std::size_t kRecordBufferSize = 513;
+
+// The one record text: the generators hand their records to the staging table in it, the
+// output step fetches each staged record into it.
+extern char record_buffer[kRecordBufferSize];
+
+// Inserts one record under key and commits it at once. Returns 0, or the code of the failed
+// INSERT or COMMIT (the record is then not staged).
+int staging_insert(const char* key, const char* record);
+
+// Deletes every record under key and commits. Returns 0 or the failed statement's code.
+int staging_clear(const char* key);
+
+// Reads the records under key, ascending by their text. Returns the open's code.
+int staging_open(const char* key);
+
+// The next record into buffer, trailing blanks, tabs and line feeds cut. Returns 0,
+// RC_NO_ROW after the last, -1 without result set, RC_TOO_LONG for a text over 512.
+// Rows whose record is NULL are passed over.
+int staging_fetch(char (&buffer)[kRecordBufferSize]);
+
+int staging_close();

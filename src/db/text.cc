@@ -1,0 +1,37 @@
+#include "db/text.h"
+
+#include <cstring>
+
+namespace {
+bool is_trailing_blank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+}  // namespace
+
+char* trim_trailing_blanks(char* text) {
+  std::size_t n = std::strlen(text);
+  while (n > 0 && is_trailing_blank(text[n - 1])) --n;
+  text[n] = '\0';
+  return text;
+}
+
+void trim_trailing_blanks(std::string& text) {
+  std::size_t n = text.size();
+  while (n > 0 && is_trailing_blank(text[n - 1])) --n;
+  text.resize(n);
+}
+
+char* to_upper(char* text) {
+  // Only the 26 ASCII letters change; umlauts and other bytes from 0x80 up stay as they are,
+  // whatever locale the process runs in.
+  for (std::size_t i = std::strlen(text); i > 0; --i) {
+    char& c = text[i - 1];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+bool copy_text(char* buffer, std::size_t capacity, const char* text) {
+  const std::size_t n = std::strlen(text);
+  if (n >= capacity) return false;
+  std::memcpy(buffer, text, n + 1);
+  return true;
+}

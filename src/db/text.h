@@ -1,0 +1,15 @@
+#pragma once
+// The two text helpers that the query functions apply to what they read.
+
+#include <string>
+
+// Cuts trailing blanks, tabs and line feeds in place (a carriage return stops the cut).
+char* trim_trailing_blanks(char* text);
+void trim_trailing_blanks(std::string& text);
+
+// ASCII letters a to z to capitals, in place; every other byte stays.
+char* to_upper(char* text);
+
+// Copies text into a buffer of capacity bytes, terminated. Returns false, leaving the
+// buffer untouched, when text does not fit.
+bool copy_text(char* buffer, std::size_t capacity, const char* text);

@@ -1,0 +1,17 @@
+#pragma once
+// The command line: VESTRAGEN function terminal path new-file-flag.
+
+#include <cstddef>
+
+#include "run/exit_status.h"
+
+struct RunArguments {
+  char function_code[20] = {};   // at most 19 characters
+  char terminal_name[12] = {};   // at most 11
+  char download_path[200] = {};  // at most 159: it is also the staging key
+  bool new_file = false;         // argument 4 begins with "1"
+};
+
+// Checks and copies the arguments. Prints the usage texts or the complaint and returns
+// kExitUsage when there are fewer than four or one is too long; otherwise kExitSuccess.
+ExitStatus arguments_parse(int argc, char** argv, RunArguments& out);

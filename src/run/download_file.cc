@@ -1,0 +1,158 @@
+#include "run/download_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "db/cursor.h"
+#include "db/staging.h"
+
+namespace {
+
+void print_cannot_open(const char* path) {
+  std::printf("Downloadfile %s konnte nicht geoeffnet werden!\n", path);
+}
+
+void print_cannot_write(const char* path) {
+  std::printf("Downloadfile %s konnte nicht geschrieben werden!\n", path);
+}
+
+bool write_all(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// Reads every record staged under path into out, in file form. Prints and returns false
+// when the read-back fails.
+bool read_staged(const char* path, int record_width, bool fixed_width, std::string& out) {
+  int rc = staging_open(path);
+  if (rc == 0) {
+    while ((rc = staging_fetch(record_buffer)) == 0) {
+      download_record_append(out, record_buffer, record_width, fixed_width);
+    }
+  }
+  staging_close();
+  if (rc != RC_NO_ROW) {
+    std::printf("Fehler beim Lesen Tab. Kvb999Tmp! ErrNr: %d User: %s\n", rc, path);
+    return false;
+  }
+  return true;
+}
+
+// The file to write: a symbolic link is followed, so that the link stays and its target
+// gets the new content, as when the file is opened for writing.
+std::string resolve_target(const char* path) {
+  struct stat st;
+  if (::lstat(path, &st) == 0 && S_ISLNK(st.st_mode)) {
+    char resolved[PATH_MAX];
+    if (::realpath(path, resolved) != nullptr) return resolved;
+  }
+  return path;
+}
+
+mode_t new_file_mode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+ExitStatus write_new_file(const char* path, const std::string& target, bool exists,
+                          const struct stat& st, int record_width, bool fixed_width) {
+  const std::size_t slash = target.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  std::string temp = (slash == std::string::npos ? "" : dir) + "." + base + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) {
+    print_cannot_open(path);
+    return kExitDownloadFile;
+  }
+  std::string content;
+  if (!read_staged(path, record_width, fixed_width, content)) {
+    ::close(fd);
+    ::unlink(temp.c_str());
+    return kExitDatabase;
+  }
+  const mode_t mode = exists ? (st.st_mode & 07777) : new_file_mode();
+  bool ok = ::fchmod(fd, mode) == 0 && write_all(fd, content) && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    print_cannot_write(path);
+    return kExitDownloadFile;
+  }
+  return kExitSuccess;
+}
+
+// Appends, or writes a file that cannot be replaced (a device, a pipe) in place.
+ExitStatus write_in_place(const char* path, const std::string& target, bool exists, bool append,
+                          int record_width, bool fixed_width) {
+  const int flags = O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC);
+  const int fd = ::open(target.c_str(), flags, 0666);
+  if (fd < 0) {
+    print_cannot_open(path);
+    return kExitDownloadFile;
+  }
+  std::string content;
+  if (!read_staged(path, record_width, fixed_width, content)) {
+    ::close(fd);
+    if (!exists) ::unlink(target.c_str());
+    return kExitDatabase;
+  }
+  struct stat before;
+  const bool regular = ::fstat(fd, &before) == 0 && S_ISREG(before.st_mode);
+  bool ok = write_all(fd, content) && (!regular || ::fsync(fd) == 0);
+  if (!ok && regular) {
+    // Nothing half-appended: the terminal would read a broken record.
+    if (::ftruncate(fd, before.st_size) != 0) ok = false;
+  }
+  ok = (::close(fd) == 0) && ok;
+  if (!ok) {
+    print_cannot_write(path);
+    return kExitDownloadFile;
+  }
+  return kExitSuccess;
+}
+
+}  // namespace
+
+void download_record_append(std::string& out, std::string_view record, int record_width,
+                            bool fixed_width) {
+  std::string line(record);
+  if (record_width > 0 && line.size() < static_cast<std::size_t>(record_width)) {
+    line.append(static_cast<std::size_t>(record_width) - line.size(), ' ');
+  }
+  if (!fixed_width && line.find('\n') == std::string::npos) line += '\n';
+  for (char c : line) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+}
+
+ExitStatus download_file_write(const char* path, bool new_file, int record_width,
+                               bool fixed_width) {
+  const std::string target = resolve_target(path);
+  struct stat st;
+  const bool exists = ::stat(target.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) {
+    print_cannot_open(path);
+    return kExitDownloadFile;
+  }
+  if (new_file && (!exists || S_ISREG(st.st_mode))) {
+    return write_new_file(path, target, exists, st, record_width, fixed_width);
+  }
+  return write_in_place(path, target, exists, !new_file, record_width, fixed_width);
+}

@@ -1,0 +1,142 @@
+#include "run/run_sequence.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "db/connection.h"
+#include "db/cursor.h"
+#include "db/schemas.h"
+#include "db/staging.h"
+#include "db/text.h"
+#include "run/arguments.h"
+#include "run/download_file.h"
+#include "run/download_functions.h"
+#include "run/settings.h"
+
+namespace {
+
+struct RunState {
+  RunArguments args;
+  char schema[kSchemaNameSize] = {};  // the connection's database, then each visited schema
+  int record_width = 0;
+  bool fixed_width = true;
+};
+
+// The two ways to list client schemas; they differ in their operations and in the wording
+// of the schema-switch message.
+struct SchemaList {
+  int (*open)(const char* terminal);
+  int (*fetch)(char (&name)[kSchemaNameSize]);
+  int (*close)();
+  const char* switch_error_format;
+};
+
+int open_terminal_list(const char* terminal) { return schemas_open_for_terminal(terminal); }
+int open_all_list(const char*) { return schemas_open_all(); }
+
+constexpr SchemaList kTerminalSchemas = {open_terminal_list, schemas_fetch_for_terminal,
+                                         schemas_close_for_terminal,
+                                         "DB-Alter-Session-Error: %d Schema: %s\n"};
+constexpr SchemaList kAllSchemas = {open_all_list, schemas_fetch_all, schemas_close_all,
+                                    "DB-Alter-Session-Error: %d Schema: %s"};
+
+// Switches to the schema now in state.schema and runs the function's generator there.
+// Returns false when the generator says the download cannot be complete.
+bool visit_schema(RunState& state, const SchemaList& list) {
+  const int rc = db_set_schema(state.schema);
+  std::memcpy(current_schema, state.schema, sizeof current_schema);
+  std::printf("Schema: %s\n", state.schema);
+  if (rc != 0) std::printf(list.switch_error_format, rc, state.schema);
+  for (const DownloadFunction& function : download_functions()) {
+    if (std::strcmp(state.args.function_code, function.code) != 0) continue;
+    if (!function.fixed_width) state.fixed_width = false;
+    if (function.generate(state.args.download_path, state.args.terminal_name, state.schema) != 0) {
+      return false;
+    }
+    if (function.fixed_width) state.record_width = function.record_width;
+  }
+  return true;
+}
+
+// Visits every schema of the list. found tells whether the list had a first row.
+// Returns kExitDatabase when the list could not be read or a generator failed.
+ExitStatus visit_list(RunState& state, const SchemaList& list, bool& found) {
+  found = false;
+  int rc = list.open(state.args.terminal_name);
+  if (rc == 0) {
+    while ((rc = list.fetch(state.schema)) == 0) {
+      found = true;
+      // A client without schema name has nothing to visit.
+      if (state.schema[0] == '\0') continue;
+      if (!visit_schema(state, list)) {
+        list.close();
+        return kExitDatabase;
+      }
+    }
+  }
+  list.close();
+  if (rc == RC_TOO_LONG) {
+    std::printf("Mandanten-Schema zu lang! (max. %zu Zeichen)\n", kSchemaNameSize - 1);
+    return kExitDatabase;
+  }
+  if (rc != RC_NO_ROW) {
+    // Going on would leave clients out of the download, or, for the terminal's list, widen
+    // it to every client.
+    std::printf("Fehler beim Lesen der Mandanten-Schemata! ErrNr: %d\n", rc);
+    return kExitDatabase;
+  }
+  return kExitSuccess;
+}
+
+ExitStatus connect(const DbSettings& settings) {
+  const int rc = db_connect(settings.login, settings.password, settings.server, settings.schema);
+  if (rc != 0) {
+    std::printf("DB-Connect-Error: %d!", rc);
+    std::printf("Name:%s Pwd:%s Net:%s Schema:%s\n", settings.login,
+                settings.password[0] == '\0' ? "" : "****", settings.server, settings.schema);
+    return kExitConnect;
+  }
+  return kExitSuccess;
+}
+
+ExitStatus run(int argc, char** argv) {
+  RunState state;
+  if (const ExitStatus s = arguments_parse(argc, argv, state.args); s != kExitSuccess) return s;
+
+  DbSettings settings;
+  if (const ExitStatus s = settings_read(kConfigPath, settings); s != kExitSuccess) return s;
+  std::memcpy(state.schema, settings.schema, sizeof state.schema);
+  std::memcpy(current_schema, state.schema, sizeof current_schema);
+  const ExitStatus connected = connect(settings);
+  settings_wipe(settings);
+  if (connected != kExitSuccess) return connected;
+
+  to_upper(state.args.function_code);
+  state.fixed_width = true;
+  std::printf("Mit Datenbank verbunden! Schema: %s\n", state.schema);
+
+  const int cleared = staging_clear(state.args.download_path);
+  if (cleared != 0 && cleared != RC_NO_ROW) {
+    // Without the clear, an earlier run's records would appear in the file.
+    std::printf("Error Tab. Kvb999Tmp loeschen! ErrNr: %d User: %s", cleared,
+                state.args.download_path);
+    return kExitDatabase;
+  }
+
+  bool found = false;
+  if (const ExitStatus s = visit_list(state, kTerminalSchemas, found); s != kExitSuccess) return s;
+  if (!found) {
+    if (const ExitStatus s = visit_list(state, kAllSchemas, found); s != kExitSuccess) return s;
+  }
+
+  return download_file_write(state.args.download_path, state.args.new_file, state.record_width,
+                             state.fixed_width);
+}
+
+}  // namespace
+
+int run_main(int argc, char** argv) {
+  const ExitStatus status = run(argc, argv);
+  std::fflush(stdout);
+  return status;
+}

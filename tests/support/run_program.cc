@@ -1,0 +1,113 @@
+#include "support/run_program.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+#include "config/config_tool.h"
+#include "support/test_db.h"
+
+extern char** environ;
+
+RunResult run_program(const std::string& program, const std::vector<std::string>& args,
+                      const RunOptions& options) {
+  int out_pipe[2], err_pipe[2], in_pipe[2];
+  if (::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0 || ::pipe(in_pipe) != 0) {
+    throw std::runtime_error("pipe failed");
+  }
+  std::vector<std::string> argv_text = options.prefix;
+  argv_text.push_back(program);
+  argv_text.insert(argv_text.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : argv_text) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  const pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    ::dup2(in_pipe[0], 0);
+    ::dup2(out_pipe[1], 1);
+    ::dup2(err_pipe[1], 2);
+    for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) {
+      ::close(fd);
+    }
+    if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) ::_exit(126);
+    for (const auto& e : options.env) ::putenv(const_cast<char*>(e.c_str()));
+    ::execvp(argv[0], argv.data());
+    ::_exit(127);
+  }
+  ::close(in_pipe[0]);
+  ::close(out_pipe[1]);
+  ::close(err_pipe[1]);
+  if (!options.input.empty()) {
+    [[maybe_unused]] auto n = ::write(in_pipe[1], options.input.data(), options.input.size());
+  }
+  ::close(in_pipe[1]);
+
+  RunResult result;
+  pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+  std::string* sinks[2] = {&result.out, &result.err};
+  int open_fds = 2;
+  while (open_fds > 0) {
+    if (::poll(fds, 2, -1) < 0) continue;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buf[65536];
+      const ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
+      if (n > 0) {
+        sinks[i]->append(buf, static_cast<std::size_t>(n));
+      } else {
+        ::close(fds[i].fd);
+        fds[i].fd = -1;
+        --open_fds;
+      }
+    }
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
+std::string built_program(const std::string& name) {
+  return std::string(VESTRAGEN_BINARY_DIR) + "/" + name;
+}
+
+ProgramSite::ProgramSite() {
+  std::filesystem::create_directories(cwd());
+  std::filesystem::create_directories(dir_.path() + "/files");
+}
+
+void ProgramSite::write_config(const std::string& login, const std::string& password,
+                               const std::string& server, const std::string& schema) {
+  std::vector<std::string> args = {"vestragen-config", "--file", config_path(), "setup",
+                                   login, password, server, schema};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::FILE* sink = std::tmpfile();
+  const int status = config_tool_main(static_cast<int>(args.size()), argv.data(), sink, sink);
+  std::fclose(sink);
+  if (status != 0) throw std::runtime_error("vestragen-config setup failed");
+}
+
+void ProgramSite::write_test_config(const std::string& schema) {
+  write_config(kTestUser, kTestPassword, "localhost", schema);
+}
+
+RunResult ProgramSite::run(const std::vector<std::string>& args,
+                           const RunOptions& options) const {
+  RunOptions o = options;
+  if (o.cwd.empty()) o.cwd = cwd();
+  const TestServer& server = test_server();
+  o.env.push_back("MYSQL_UNIX_PORT=" + server.socket);
+  o.env.push_back("MYSQL_TCP_PORT=" + server.port);
+  return run_program(built_program("vestragen"), args, o);
+}

@@ -1,0 +1,49 @@
+#pragma once
+// The programs as child processes: exit status, standard output and error as bytes.
+
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+struct RunResult {
+  int status = -1;  // exit status, or 128 + signal
+  std::string out;
+  std::string err;
+};
+
+struct RunOptions {
+  std::string cwd;                         // working directory; empty: the current one
+  std::vector<std::string> env;            // NAME=VALUE added to the environment
+  std::vector<std::string> prefix;         // a command to run the program under (faketime ...)
+  std::string input;                       // standard input
+};
+
+RunResult run_program(const std::string& program, const std::vector<std::string>& args,
+                      const RunOptions& options = {});
+
+// The built program's path: vestragen or vestragen-config.
+std::string built_program(const std::string& name);
+
+// A place to run vestragen from: the configuration file at root/files/korvandel.ini and the
+// working directory root/work/run, so that ../../files/korvandel.ini finds it.
+class ProgramSite {
+ public:
+  ProgramSite();
+  const std::string& root() const { return dir_.path(); }
+  std::string cwd() const { return dir_.path() + "/work/run"; }
+  std::string config_path() const { return dir_.path() + "/files/korvandel.ini"; }
+  // A path relative to the working directory's root (root/NAME).
+  std::string file(const std::string& name) const { return dir_.file(name); }
+
+  // Writes the configuration with the project's own writer.
+  void write_config(const std::string& login, const std::string& password,
+                    const std::string& server, const std::string& schema);
+  // The test server's program user, on the given database.
+  void write_test_config(const std::string& schema);
+
+  RunResult run(const std::vector<std::string>& args, const RunOptions& options = {}) const;
+
+ private:
+  ScopedTempDir dir_;
+};

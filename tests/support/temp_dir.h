@@ -1,0 +1,25 @@
+#pragma once
+// A directory under /tmp that lives as long as the object.
+
+#include <string>
+
+class ScopedTempDir {
+ public:
+  ScopedTempDir();
+  ~ScopedTempDir();
+  ScopedTempDir(const ScopedTempDir&) = delete;
+  ScopedTempDir& operator=(const ScopedTempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// The whole file as bytes; "<missing>" when it cannot be read.
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& content);
+bool file_exists(const std::string& path);
+// Names of the entries of a directory, "." and ".." left out, sorted.
+std::string list_dir(const std::string& path);

@@ -1,0 +1,167 @@
+#include "support/test_db.h"
+
+#include <mysql.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "db/connection.h"
+
+namespace {
+
+MYSQL* handle(void* p) { return static_cast<MYSQL*>(p); }
+
+std::string env_value(const std::string& text, const std::string& name) {
+  const std::string prefix = "export " + name + "='";
+  const auto start = text.find(prefix);
+  if (start == std::string::npos) return "";
+  const auto begin = start + prefix.size();
+  return text.substr(begin, text.find('\'', begin) - begin);
+}
+
+const char* const kStandardSchemas[] = {"kvbasis", "mnda", "mndb"};
+
+}  // namespace
+
+const TestServer& test_server() {
+  static const TestServer server = [] {
+    const char* dir = std::getenv("VESTRAGEN_DB_DIR");
+    if (dir == nullptr) throw std::runtime_error("VESTRAGEN_DB_DIR is not set");
+    std::ifstream in(std::string(dir) + "/env");
+    std::stringstream text;
+    text << in.rdbuf();
+    TestServer s{dir, env_value(text.str(), "MYSQL_UNIX_PORT"),
+                 env_value(text.str(), "MYSQL_TCP_PORT")};
+    if (s.socket.empty()) throw std::runtime_error("no test server in " + s.dir);
+    ::setenv("MYSQL_UNIX_PORT", s.socket.c_str(), 1);
+    ::setenv("MYSQL_TCP_PORT", s.port.c_str(), 1);
+    return s;
+  }();
+  return server;
+}
+
+// The client library reads MYSQL_UNIX_PORT when it initialises: test_server() first.
+AdminDb::AdminDb() : mysql_((test_server(), mysql_init(nullptr))) {
+  const TestServer& server = test_server();
+  mysql_options(handle(mysql_), MYSQL_SET_CHARSET_NAME, "latin1");
+  if (mysql_real_connect(handle(mysql_), "localhost", "root", nullptr, nullptr, 0,
+                         server.socket.c_str(), CLIENT_MULTI_STATEMENTS) == nullptr) {
+    throw std::runtime_error(std::string("admin connect: ") + mysql_error(handle(mysql_)));
+  }
+}
+
+AdminDb::~AdminDb() { mysql_close(handle(mysql_)); }
+
+void AdminDb::exec(const std::string& sql) {
+  MYSQL* m = handle(mysql_);
+  int status = mysql_real_query(m, sql.data(), sql.size());
+  for (;;) {
+    if (status != 0) {
+      const std::string error = mysql_error(m);
+      ADD_FAILURE() << "SQL failed: " << error << "\n" << sql.substr(0, 2000);
+      throw std::runtime_error(error);
+    }
+    if (MYSQL_RES* r = mysql_store_result(m)) mysql_free_result(r);
+    status = mysql_next_result(m);
+    if (status == -1) return;
+  }
+}
+
+std::vector<SqlRow> AdminDb::rows(const std::string& sql) {
+  MYSQL* m = handle(mysql_);
+  if (mysql_real_query(m, sql.data(), sql.size()) != 0) {
+    const std::string error = mysql_error(m);
+    ADD_FAILURE() << "SQL failed: " << error << "\n" << sql;
+    throw std::runtime_error(error);
+  }
+  std::vector<SqlRow> result;
+  MYSQL_RES* r = mysql_store_result(m);
+  if (r == nullptr) return result;
+  const unsigned n = mysql_num_fields(r);
+  while (MYSQL_ROW row = mysql_fetch_row(r)) {
+    const unsigned long* lengths = mysql_fetch_lengths(r);
+    SqlRow out;
+    for (unsigned i = 0; i < n; ++i) {
+      if (row[i] == nullptr) {
+        out.push_back(std::nullopt);
+      } else {
+        out.push_back(std::string(row[i], lengths[i]));
+      }
+    }
+    result.push_back(out);
+  }
+  mysql_free_result(r);
+  return result;
+}
+
+std::string AdminDb::scalar(const std::string& sql) {
+  const auto r = rows(sql);
+  if (r.empty() || r[0].empty()) return "<none>";
+  return r[0][0].value_or("NULL");
+}
+
+std::string AdminDb::quote(std::optional<std::string_view> value) {
+  if (!value) return "NULL";
+  std::string out(value->size() * 2 + 1, '\0');
+  out.resize(mysql_real_escape_string(handle(mysql_), out.data(), value->data(), value->size()));
+  return "'" + out + "'";
+}
+
+AdminDb& admin() {
+  static AdminDb db;
+  return db;
+}
+
+void reset_site() {
+  AdminDb& db = admin();
+  std::string sql;
+  for (const auto& row : db.rows(
+           "SELECT table_schema, table_name FROM information_schema.tables WHERE table_schema "
+           "IN ('kvbasis', 'mnda', 'mndb') AND table_type = 'BASE TABLE'")) {
+    sql += "DELETE FROM `" + *row[0] + "`.`" + *row[1] + "`;";
+  }
+  for (const auto& row : db.rows("SELECT schema_name FROM information_schema.schemata")) {
+    const std::string& name = *row[0];
+    bool keep = name == "mysql" || name == "information_schema" ||
+                name == "performance_schema" || name == "sys";
+    for (const char* standard : kStandardSchemas) keep = keep || name == standard;
+    if (!keep) sql += "DROP DATABASE `" + name + "`;";
+  }
+  for (const auto& row : db.rows(
+           "SELECT trigger_schema, trigger_name FROM information_schema.triggers WHERE "
+           "trigger_schema = 'kvbasis'")) {
+    sql += "DROP TRIGGER `" + *row[0] + "`.`" + *row[1] + "`;";
+  }
+  db.exec(sql);
+}
+
+std::string project_sql(const std::string& name) {
+  std::ifstream in(std::string(VESTRAGEN_SOURCE_DIR) + "/sql/" + name);
+  if (!in) throw std::runtime_error("missing sql/" + name);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void create_client_schema(const std::string& name) {
+  AdminDb& db = admin();
+  std::string quoted = "`";
+  for (char c : name) quoted += (c == '`') ? std::string("``") : std::string(1, c);
+  quoted += "`";
+  db.exec("CREATE DATABASE " + quoted + " CHARACTER SET latin1; USE " + quoted + ";" +
+          project_sql("client.sql") + "; GRANT SELECT ON " + quoted +
+          ".* TO 'vestragen'@'%'; USE KvBasis;");
+}
+
+void DbTest::SetUp() {
+  reset_site();
+  reconnect(kClientA);
+}
+
+void DbTest::TearDown() { db_disconnect(); }
+
+void DbTest::reconnect(const char* database) {
+  ASSERT_EQ(0, db_connect(kTestUser, kTestPassword, "localhost", database)) << last_db_error;
+}

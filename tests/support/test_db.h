@@ -1,0 +1,71 @@
+#pragma once
+// The test suite's MariaDB server: an administrator's connection for setting up data, the
+// reset between tests, and the fixture for tests that use the program's own connection.
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The program's database user on the test server (created by scripts/test-db.sh).
+inline constexpr char kTestUser[] = "vestragen";
+inline constexpr char kTestPassword[] = "vestragen-test-pw";
+// Client schemas that always exist on the test server; reset_site() empties them.
+inline constexpr char kClientA[] = "MNDA";
+inline constexpr char kClientB[] = "MNDB";
+
+struct TestServer {
+  std::string dir;
+  std::string socket;
+  std::string port;
+};
+
+// From $VESTRAGEN_DB_DIR/env; also points this process's client library at the server.
+const TestServer& test_server();
+
+using SqlRow = std::vector<std::optional<std::string>>;
+
+// root through the socket, several statements per call.
+class AdminDb {
+ public:
+  AdminDb();
+  ~AdminDb();
+  AdminDb(const AdminDb&) = delete;
+  AdminDb& operator=(const AdminDb&) = delete;
+
+  // Runs every statement of sql; a failing one fails the test and throws.
+  void exec(const std::string& sql);
+  // The rows of a single SELECT, NULL as nullopt.
+  std::vector<SqlRow> rows(const std::string& sql);
+  // The first column of the first row; "<none>" without rows, "NULL" for NULL.
+  std::string scalar(const std::string& sql);
+  // A value between single quotes, escaped; NULL for nullopt.
+  std::string quote(std::optional<std::string_view> value);
+
+ private:
+  void* mysql_;
+};
+
+// The one administrator's connection of this process.
+AdminDb& admin();
+
+// Empties KvBasis and the standard client schemas, drops every other client schema.
+void reset_site();
+
+// A further client schema with its tables, readable by the program's user.
+void create_client_schema(const std::string& name);
+
+// The text of one of the project's SQL files (sql/NAME).
+std::string project_sql(const std::string& name);
+
+// For tests of the database layer and the lookups: a reset site and the program's own
+// connection, opened as the program's user on the given database.
+class DbTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  // Reopens the program's connection on another database.
+  void reconnect(const char* database);
+};
