@@ -1,0 +1,36 @@
+#pragma once
+// What the generators share: placing fields into a record, staging it, refusing a badge
+// whose values do not fit, and the per-schema counts.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "lookup/badges.h"
+
+// Badges read and records staged in one client schema.
+struct BadgeCounts {
+  int read = 0;
+  int staged = 0;
+};
+
+// Copies text into record from pos on, with its own length and no terminator, so a shorter
+// text leaves what stood behind it. Never writes past the record's end.
+void record_put(std::string& record, std::size_t pos, std::string_view text);
+
+// Stages record under path. On failure prints the two insert messages and returns false.
+bool record_stage(const char* path, const std::string& record);
+
+// Refuses, with a message naming the badge and the value, a badge whose values do not fit
+// the record: a value that did not fit its BadgeRecord field, a badge number longer than
+// number_width, with check_class a class longer than 3 characters, with check_dates a date
+// longer than 8. Returns true when the badge is refused.
+bool refuse_unfit(const BadgeRecord& badge, std::size_t number_width, bool check_class,
+                  bool check_dates);
+
+// "Ausweise gesamt: ..." for one client schema.
+void print_summary(const BadgeCounts& counts);
+
+// The badge list of schema could not be read: prints why the run stops and returns the
+// generator's failure result.
+int badge_list_failed(int rc, const char* schema);

@@ -1,0 +1,28 @@
+#pragma once
+// The terminal's readers and the zone authorisations of an access class.
+
+#include <string>
+
+#include "lookup/badges.h"
+
+// The terminal's active readers up to number highest, ascending. Returns the open's code.
+int readers_open(const char* terminal, long highest);
+// The next reader. Returns 0, RC_NO_ROW after the last, -1 on error. A NULL column leaves
+// its destination unchanged.
+int readers_fetch(int& reader, std::string& zone);
+int readers_close();
+
+// Active authorisations of access_class in zone (any type / type 3 only) into count.
+// Returns the fetch's code, or the open's code with count untouched.
+int zone_class_count(const std::string& zone, const char* access_class, int& count);
+int zone_class_count_ztb3(const std::string& zone, const char* access_class, int& count);
+
+// 1 when the badge's class is authorised in the zone of one of the terminal's readers up to
+// highest, else 0. With fill_slots, every reader 1 to 11 up to highest gets its number
+// ("%02d") in badge.reader_slots. Readers below 1 take no part.
+int terminal_access_check(BadgeRecord& badge, const char* terminal, long highest,
+                          bool fill_slots);
+
+// 0 when the terminal has a reader 1 whose zone holds an active type-3 authorisation of the
+// badge's class, else 1.
+int terminal_time_check(const BadgeRecord& badge, const char* terminal);
