@@ -134,6 +134,9 @@ void reset_site() {
            "trigger_schema = 'kvbasis'")) {
     sql += "DROP TRIGGER `" + *row[0] + "`.`" + *row[1] + "`;";
   }
+  // Tests take rights away from the program's user; every test starts with the usual ones.
+  sql += "REVOKE ALL PRIVILEGES, GRANT OPTION FROM 'vestragen'@'%';" + project_sql("grants.sql") +
+         "GRANT SELECT ON mnda.* TO 'vestragen'@'%'; GRANT SELECT ON mndb.* TO 'vestragen'@'%';";
   db.exec(sql);
 }
 
@@ -164,4 +167,14 @@ void DbTest::TearDown() { db_disconnect(); }
 
 void DbTest::reconnect(const char* database) {
   ASSERT_EQ(0, db_connect(kTestUser, kTestPassword, "localhost", database)) << last_db_error;
+}
+
+void add_client(int num, const std::string& schema) {
+  admin().exec("INSERT INTO KvBasis.Kvb112Mnd (MndLiz, MndNum, MndSch, MndKon) VALUES (1, " +
+               std::to_string(num) + ", " + admin().quote(schema) + ", 0)");
+}
+
+void link_terminal(const std::string& terminal, int num) {
+  admin().exec("INSERT INTO KvBasis.Kvb115Tfz (TfzTrm, TfzLiz, TfzMnd) VALUES (" +
+               admin().quote(terminal) + ", 1, " + std::to_string(num) + ")");
 }

@@ -57,6 +57,11 @@ void reset_site();
 // A further client schema with its tables, readable by the program's user.
 void create_client_schema(const std::string& name);
 
+// A client (license 1, number num) whose schema is schema; MndKon 0, status NULL.
+void add_client(int num, const std::string& schema);
+// The terminal serves client num (license 1).
+void link_terminal(const std::string& terminal, int num);
+
 // The text of one of the project's SQL files (sql/NAME).
 std::string project_sql(const std::string& name);
 
