@@ -16,6 +16,9 @@ constexpr char kSelect[] = "SELECT TmpStr  FROM  KVBasis.Kvb999Tmp  WHERE TmpUsr
 
 QueryCursor staging_cursor;
 
+constexpr char kLock[] =
+    "SELECT GET_LOCK(CONCAT('vestragen.', SHA1(TRIM(TRAILING ' ' FROM '%s'))), %d)";
+
 // A failed COMMIT means the statement's change is gone: report it like a failed statement.
 int commit_or_code() {
   if (db_commit() == 1) return 0;
@@ -31,6 +34,21 @@ int run_committed() {
   return query_status;
 }
 }  // namespace
+
+int staging_lock(const char* key, int wait_seconds) {
+  db_format_query("Sperre Downloadfile", kLock, db_escape(key).c_str(), wait_seconds);
+  lookup_cursor.query_text = query_buffer;
+  query_status = db_open_cursor(lookup_cursor);
+  if (query_status != 0) return query_status;
+  query_status = db_fetch_row(lookup_cursor, current_row);
+  if (query_status == 0) {
+    // 1: held; 0: the wait ended; NULL: the server could not take it.
+    const char* got = current_row[0];
+    query_status = got == nullptr ? -1 : (got[0] == '1' ? 0 : RC_LOCK_TIMEOUT);
+  }
+  db_close_cursor(lookup_cursor);
+  return query_status;
+}
 
 int staging_insert(const char* key, const char* record) {
   db_format_query("Satz in Kvb999Tmp einfuegen", kInsert, db_escape(key).c_str(),

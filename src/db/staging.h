@@ -12,6 +12,16 @@ inline constexpr std::size_t kRecordBufferSize = 513;
 // output step fetches each staged record into it.
 extern char record_buffer[kRecordBufferSize];
 
+// staging_lock: another connection held the lock for the whole wait.
+inline constexpr int RC_LOCK_TIMEOUT = -3;
+
+// Takes the server's named lock of key for this connection, waiting up to wait_seconds for
+// another run of the same download file to end: two runs for one file would delete and read
+// each other's rows. Held until the connection ends. Returns 0 when held, RC_LOCK_TIMEOUT,
+// or the failed statement's code. The name is derived from the key as the table compares
+// keys (trailing blanks do not count) and fits the server's 64 characters.
+int staging_lock(const char* key, int wait_seconds);
+
 // Inserts one record under key and commits it at once. Returns 0, or the code of the failed
 // INSERT or COMMIT (the record is then not staged).
 int staging_insert(const char* key, const char* record);

@@ -1,6 +1,7 @@
 #include "run/run_sequence.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "db/connection.h"
@@ -88,6 +89,18 @@ ExitStatus visit_list(RunState& state, const SchemaList& list, bool& found) {
   return kExitSuccess;
 }
 
+// How long a run waits for another run of the same download file: 10 minutes, or
+// VESTRAGEN_LOCK_WAIT seconds (0 to 86400).
+int lock_wait_seconds() {
+  constexpr int kDefault = 600;
+  const char* text = std::getenv("VESTRAGEN_LOCK_WAIT");
+  if (text == nullptr || *text == '\0') return kDefault;
+  char* end = nullptr;
+  const long seconds = std::strtol(text, &end, 10);
+  if (*end != '\0' || seconds < 0 || seconds > 86400) return kDefault;
+  return static_cast<int>(seconds);
+}
+
 ExitStatus connect(const DbSettings& settings) {
   const int rc = db_connect(settings.login, settings.password, settings.server, settings.schema);
   if (rc != 0) {
@@ -114,6 +127,19 @@ ExitStatus run(int argc, char** argv) {
   to_upper(state.args.function_code);
   state.fixed_width = true;
   std::printf("Mit Datenbank verbunden! Schema: %s\n", state.schema);
+
+  const int wait = lock_wait_seconds();
+  const int locked = staging_lock(state.args.download_path, wait);
+  if (locked == RC_LOCK_TIMEOUT) {
+    std::printf("Downloadfile %s wird von einem anderen Lauf erzeugt! Abbruch nach %d Sekunden.\n",
+                state.args.download_path, wait);
+    return kExitBusy;
+  }
+  if (locked != 0) {
+    std::printf("Sperre fuer Downloadfile %s nicht erhalten! ErrNr: %d\n",
+                state.args.download_path, locked);
+    return kExitDatabase;
+  }
 
   const int cleared = staging_clear(state.args.download_path);
   if (cleared != 0 && cleared != RC_NO_ROW) {

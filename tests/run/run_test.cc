@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "config/blowfish.h"
 #include "support/run_program.h"
@@ -19,8 +21,8 @@ class RunTest : public ::testing::Test {
 
   // Runs with the download file in the site's root.
   RunResult run(const std::string& code, const std::string& terminal, const std::string& file,
-                const std::string& flag = "1") {
-    RunResult r = site_.run({code, terminal, site_.file(file), flag});
+                const std::string& flag = "1", const RunOptions& options = {}) {
+    RunResult r = site_.run({code, terminal, site_.file(file), flag}, options);
     EXPECT_EQ("", r.err) << "nothing goes to standard error";
     return r;
   }
@@ -213,4 +215,64 @@ TEST_F(RunTest, UnwritableDownloadFileEndsWithStatusSix) {
   EXPECT_EQ(std::string(kConnected) + "Schema: MNDA\nDownloadfile " +
                 site_.file("no/such/dir/t.dat") + " konnte nicht geoeffnet werden!\n",
             r.out);
+}
+
+namespace {
+RunOptions lock_wait(int seconds) {
+  RunOptions options;
+  options.env = {"VESTRAGEN_LOCK_WAIT=" + std::to_string(seconds)};
+  return options;
+}
+
+// The lock a run holds for its download file, taken by another connection.
+std::string lock_expression(AdminDb& db, const std::string& path) {
+  return "CONCAT('vestragen.', SHA1(TRIM(TRAILING ' ' FROM " + db.quote(path) + ")))";
+}
+}  // namespace
+
+TEST_F(RunTest, SecondRunForTheSameFileGivesUpAfterItsWaitAndTouchesNothing) {
+  add_client(1, "MNDA");
+  link_terminal("T1", 1);
+  const std::string path = site_.file("t.dat");
+  write_file(path, "OLD");
+  admin().exec("INSERT INTO KvBasis.Kvb999Tmp VALUES (" + admin().quote(path) + ", 'FIRST RUN')");
+  AdminDb first_run;
+  ASSERT_EQ("1", first_run.scalar("SELECT GET_LOCK(" + lock_expression(first_run, path) + ", 0)"));
+  const RunResult r = run("X", "T1", "t.dat", "1", lock_wait(1));
+  EXPECT_EQ(7, r.status);
+  EXPECT_EQ(std::string(kConnected) + "Downloadfile " + path +
+                " wird von einem anderen Lauf erzeugt! Abbruch nach 1 Sekunden.\n",
+            r.out);
+  EXPECT_EQ("OLD", read_file(path));
+  EXPECT_EQ("FIRST RUN", admin().scalar("SELECT TmpStr FROM KvBasis.Kvb999Tmp"));
+}
+
+TEST_F(RunTest, SecondRunWaitsForTheFirstAndThenRuns) {
+  add_client(1, "MNDA");
+  link_terminal("T1", 1);
+  const std::string path = site_.file("t.dat");
+  AdminDb first_run;
+  // Trailing blanks do not make another file: the staging table compares keys without them.
+  ASSERT_EQ("1", first_run.scalar("SELECT GET_LOCK(" + lock_expression(first_run, path + "  ") +
+                                  ", 0)"));
+  std::thread release([&first_run] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    first_run.exec("DO RELEASE_ALL_LOCKS()");
+  });
+  const auto start = std::chrono::steady_clock::now();
+  const RunResult r = run("X", "T1", "t.dat", "1", lock_wait(60));
+  release.join();
+  EXPECT_EQ(0, r.status) << r.out;
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+  EXPECT_EQ("", read_file(path));
+}
+
+TEST_F(RunTest, RunsForDifferentFilesDoNotWaitForEachOther) {
+  add_client(1, "MNDA");
+  link_terminal("T1", 1);
+  AdminDb other_run;
+  ASSERT_EQ("1", other_run.scalar("SELECT GET_LOCK(" +
+                                  lock_expression(other_run, site_.file("a.dat")) + ", 0)"));
+  EXPECT_EQ(0, run("X", "T1", "b.dat", "1", lock_wait(0)).status);
+  EXPECT_EQ(0, run("X", "T1", "A.DAT", "1", lock_wait(0)).status);
 }
