@@ -7,3 +7,6 @@
 // Runs the tool with its command line. Normal output goes to out, errors to err.
 // Returns the process exit status.
 int config_tool_main(int argc, char** argv, std::FILE* out, std::FILE* err);
+
+// The same with standard input taken from in, where a VALUE or PASSWORD of "-" is read.
+int config_tool_main(int argc, char** argv, std::FILE* in, std::FILE* out, std::FILE* err);
