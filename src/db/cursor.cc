@@ -77,8 +77,10 @@ int db_fetch_row(QueryCursor& cursor, DbRow& row) {
     return RC_NO_ROW;
   }
   row = mysql_fetch_row(cursor.result.get());
-  last_db_errno = mysql_errno(db_handle());
-  if (last_db_errno != 0 || row == nullptr) {
+  // The whole result is held here, so only a missing row is a failure. The connection's
+  // error number may still tell of an earlier statement that failed in between (a lookup
+  // on another cursor, a refused schema switch): it says nothing about this cursor.
+  if (row == nullptr) {
     capture_error(-1);
     return -1;
   }

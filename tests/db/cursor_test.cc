@@ -123,3 +123,16 @@ TEST_F(CursorTest, LostConnectionEndsTheProcessWithStatusFive) {
   cursor.query_text = "SELECT 1";
   EXPECT_EXIT(db_open_cursor(cursor), ::testing::ExitedWithCode(5), "");
 }
+
+TEST_F(CursorTest, FailedStatementOnAnotherCursorDoesNotSpoilAnOpenOne) {
+  QueryCursor list;
+  list.query_text = "SELECT 1 UNION ALL SELECT 2";
+  ASSERT_EQ(0, db_open_cursor(list));
+  DbRow row = nullptr;
+  ASSERT_EQ(0, db_fetch_row(list, row));
+  QueryCursor failing;
+  failing.query_text = "SELECT * FROM no_such_table";
+  ASSERT_NE(0, db_open_cursor(failing));
+  ASSERT_EQ(0, db_fetch_row(list, row));
+  EXPECT_STREQ("2", row[0]);
+}

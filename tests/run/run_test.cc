@@ -89,7 +89,7 @@ TEST_F(RunTest, TerminalWithoutClientsVisitsEveryClient) {
   add_client(2, "MNDB");
   admin().exec("INSERT INTO KvBasis.Kvb112Mnd (MndLiz, MndNum, MndSch, MndKon) VALUES (1, 3, 'MNDX', 1)");
   const RunResult r = run("X", "T9", "t.dat");
-  EXPECT_EQ(0, r.status);
+  EXPECT_EQ(0, r.status) << r.out;
   // All clients, in the server's order, with the second wording of the switch message.
   EXPECT_NE(std::string::npos, r.out.find("Schema: MNDA\n"));
   EXPECT_NE(std::string::npos, r.out.find("Schema: MNDB\n"));

@@ -154,7 +154,7 @@ void create_client_schema(const std::string& name) {
   for (char c : name) quoted += (c == '`') ? std::string("``") : std::string(1, c);
   quoted += "`";
   db.exec("CREATE DATABASE " + quoted + " CHARACTER SET latin1; USE " + quoted + ";" +
-          project_sql("client.sql") + "; GRANT SELECT ON " + quoted +
+          project_sql("client.sql") + "\nGRANT SELECT ON " + quoted +
           ".* TO 'vestragen'@'%'; USE KvBasis;");
 }
 
