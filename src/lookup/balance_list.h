@@ -21,17 +21,19 @@ struct BalanceList {
 
 // Terminal form. open: 0 or the open's code. fetch: 0 with the slot filled and its code
 // found; RC_NO_ROW at the end of the list or when the line's code text is missing (the
-// slot is then filled but for its code); else the failed query's code. Lines whose number
-// is outside 1 to 8 are passed over.
+// slot is then filled but for its code); RC_TOO_LONG for a code text over 10 characters;
+// else the failed query's code. Lines without a number or with one outside 1 to 8 are
+// passed over (they have no slot). A NULL label leaves the slot's label as it was.
 int balance_list_open(const char* terminal);
 int balance_list_fetch(BalanceSlot& slot);
 int balance_list_close();
 
-// Person form: the list named by the person's PnrSal, read from the connection's database.
+// Person form: the list named by the person's PnrSal, read from the connection's database,
+// with the texts in the person's language (PnrSpr).
 int person_balance_list_open(const char* person);
 int person_balance_list_fetch(BalanceSlot& slot);
 int person_balance_list_close();
 
-// Reads the terminal's list into list, each line at its number: open, fetch while 0,
-// close. A later line with the same number replaces an earlier one.
+// Reads the terminal's list into list, cleared first, each line at its number: open,
+// fetch while 0, close. A later line with the same number replaces an earlier one.
 void balance_list_read(const char* terminal, BalanceList& list);

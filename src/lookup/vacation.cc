@@ -1,0 +1,95 @@
+#include "lookup/vacation.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "db/cursor.h"
+#include "db/escape.h"
+#include "db/schemas.h"
+
+namespace {
+// The entitlement query joins the person table as the days query does: its conditions
+// name PNRNUM and PnrSta, which only Kvb300Pnr holds.
+// clang-format off
+constexpr char kVacationDaysQuery[] =
+    " SELECT   UtgDtm, COALESCE(UtgVtg, 0.0),   COALESCE(UtgRtg, 0.0), COALESCE(UtgGut, 0.0)  FROM  %s  WHERE UTGPNR = '%s'  AND date_format(UtgDtm,'%%Y%%m%%d') <= curdate() + 0  AND UTGPNR = PNRNUM  AND ((PnrSta <> 4 AND PnrSta <> 8) OR PnrSta IS NULL)  ORDER BY UtgDtm DESC ";
+constexpr char kEntitlementQuery[] =
+    " SELECT  COALESCE(URVGUR, 0.0), COALESCE(URVVJR, 0.0)  FROM  %s  WHERE URVPNR = '%s'  AND URVJHR = Date_format(curdate(), '%%Y')  AND URVPNR = PNRNUM  AND ((PnrSta <> 4 AND PnrSta <> 8) OR PnrSta IS NULL)";
+// clang-format on
+
+double decimal_number(const char* text) {
+  return text == nullptr ? 0.0 : std::strtod(text, nullptr);
+}
+
+// "`schema`.first, `schema`.Kvb300Pnr ": a client table and the person table beside it.
+std::string client_tables(const char* first) {
+  const std::string schema = db_quote_identifier(current_schema);
+  return schema + "." + first + ", " + schema + ".Kvb300Pnr ";
+}
+
+// Runs the query in query_buffer and reads the first row's columns first to first+count-1
+// into figures, which stay 0 when there is no row. open_rc receives the open's result;
+// the fetch's result is returned.
+int read_figures(int& open_rc, int first, int count, double* figures) {
+  for (int i = 0; i < count; ++i)
+    figures[i] = 0.0;
+  lookup_cursor.query_text = query_buffer;
+  open_rc = db_open_cursor(lookup_cursor);
+  if (open_rc != 0) return open_rc;
+  const int fetch_rc = db_fetch_row(lookup_cursor, current_row);
+  if (fetch_rc == 0) {
+    for (int i = 0; i < count; ++i)
+      figures[i] = decimal_number(current_row[first + i]);
+  }
+  db_close_cursor(lookup_cursor);
+  return fetch_rc;
+}
+}  // namespace
+
+std::string format_decimal(double x) {
+  const char* lead = "  ";
+  if (x >= 100 || x <= -100) {
+    lead = "";
+  } else if (x >= 10 || x <= -10) {
+    lead = " ";
+  }
+  const char* sign = x < 0 ? "-" : " ";
+  const double magnitude = std::fabs(x);
+  const int n = std::snprintf(nullptr, 0, "%s%.2f%s", lead, magnitude, sign);
+  std::string text(static_cast<std::size_t>(n < 0 ? 0 : n), '\0');
+  std::snprintf(text.data(), text.size() + 1, "%s%.2f%s", lead, magnitude, sign);
+  const std::size_t point = text.find('.');
+  if (point != std::string::npos) text[point] = ',';
+  return text;
+}
+
+int vacation_values_fill(BadgeRecord& badge) {
+  const std::string person = db_escape(badge.AswPnr);
+  int open_rc = 0;
+
+  double days[3];  // UtgVtg, UtgRtg, UtgGut
+  db_format_query("Urlaubstage", kVacationDaysQuery, client_tables("Kvb332Utg").c_str(),
+                  person.c_str());
+  // With the newest date first, the first row is the latest one not after today.
+  const int days_rc = read_figures(open_rc, 1, 3, days);
+  if (open_rc != 0) return query_status = open_rc;
+
+  double entitlement[2];  // URVGUR, URVVJR
+  db_format_query("Urlaubsanspruch", kEntitlementQuery, client_tables("Kvb332Urv").c_str(),
+                  person.c_str());
+  const int entitlement_rc = read_figures(open_rc, 0, 2, entitlement);
+  if (open_rc != 0) return query_status = open_rc;
+
+  const double remaining =
+      entitlement[0] - entitlement[1] < 0 ? 0.0 : entitlement[0] - entitlement[1];
+  badge.vacation_values[0] = format_decimal(entitlement[0]);
+  badge.vacation_values[1] = format_decimal(days[2]);
+  badge.vacation_values[2] = format_decimal(days[0]);
+  badge.vacation_values[3] = format_decimal(remaining);
+  badge.vacation_values[4] = format_decimal(days[1]);
+  badge.vacation_values[5] = format_decimal(entitlement[1]);
+  query_status = days_rc + entitlement_rc;
+  return query_status;
+}
