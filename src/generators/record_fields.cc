@@ -42,8 +42,12 @@ bool refuse_unfit(const BadgeRecord& badge, std::size_t number_width, bool check
   } else {
     return false;
   }
-  std::printf("Ausweis %s mit zu langem Wert: %s\n", badge.AswNum, reason);
+  print_refusal(badge, reason);
   return true;
+}
+
+void print_refusal(const BadgeRecord& badge, const char* reason) {
+  std::printf("Ausweis %s mit zu langem Wert: %s\n", badge.AswNum, reason);
 }
 
 void print_summary(const BadgeCounts& counts) {
