@@ -58,10 +58,9 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
 
 std::string idstamm_format(const BadgeRecord& badge) {
   const std::string_view fields[] = {
-      badge.AswNum,    badge.AswGvo,     badge.AswGbi,      location_field(badge),
-      badge.time_flag, badge.access_flag, badge.PnrSpr,     badge.PnrSal,
-      badge.fixed_code, badge.AswBkl,     badge.spare_text, badge.AswPnr,
-      badge.AswAtp};
+      badge.AswNum,      badge.AswGvo, badge.AswGbi, location_field(badge), badge.time_flag,
+      badge.access_flag, badge.PnrSpr, badge.PnrSal, badge.fixed_code,      badge.AswBkl,
+      badge.spare_text,  badge.AswPnr, badge.AswAtp};
   std::string line;
   for (const std::string_view field : fields) {
     if (!line.empty()) line += ',';

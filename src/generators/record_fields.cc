@@ -9,7 +9,8 @@
 
 void record_put(std::string& record, std::size_t pos, std::string_view text) {
   if (pos >= record.size()) return;
-  record.replace(pos, std::min(text.size(), record.size() - pos), text.substr(0, record.size() - pos));
+  record.replace(pos, std::min(text.size(), record.size() - pos),
+                 text.substr(0, record.size() - pos));
 }
 
 bool record_stage(const char* path, const std::string& record) {

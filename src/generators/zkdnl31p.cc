@@ -31,7 +31,10 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
   const bool has_class = access_class_resolve(badge) == 1;
   std::strcpy(badge.time_flag, terminal_time_check(badge, terminal) == 1 ? "1" : "0");
   if (!has_class) {
-    std::printf("Ausweis %s ohne g\xFC" "ltige Berechtigungsklasse\n", badge.AswNum);
+    std::printf(
+        "Ausweis %s ohne g\xFC"
+        "ltige Berechtigungsklasse\n",
+        badge.AswNum);
     return false;
   }
   if (terminal_access_check(badge, terminal, kHighestReader, false) == 0) {

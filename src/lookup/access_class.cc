@@ -45,7 +45,9 @@ constexpr const char* kBsvBzu[] = {".Kvb310Bsv,", ".Kvb408Bzu ", nullptr};
 std::string from_list(const char* const* tables) {
   const std::string schema = db_quote_identifier(current_schema);
   std::string list;
-  for (const char* const* table = tables; *table != nullptr; ++table) list += schema + *table;
+  for (const char* const* table = tables; *table != nullptr; ++table) {
+    list += schema + *table;
+  }
   return list;
 }
 
@@ -106,23 +108,31 @@ constexpr Source kCostCentreGroup = {"Berechtigungsklasse des Kostenstellenverbu
                                      kByCostCentreGroup, kKstZuoBzu, Extra::kNone, true};
 constexpr Source kDepartment = {"Berechtigungsklasse der Abteilung", kByDepartment, kZuoBzu,
                                 Extra::kDepartment, true};
-constexpr Source kDepartmentList = {"Berechtigungsklasse der Abteilungsliste",
-                                    kByDepartmentList, kAblZuoBzu, Extra::kNone, true};
+constexpr Source kDepartmentList = {"Berechtigungsklasse der Abteilungsliste", kByDepartmentList,
+                                    kAblZuoBzu, Extra::kNone, true};
 constexpr Source kPerson = {"Berechtigungsklasse der Person", kByPerson, kBsvBzu, Extra::kNone,
                             false};
 
 }  // namespace
 
-int access_class_by_badge_group(BadgeRecord& badge) { return resolve_from(badge, kBadgeGroup); }
-int access_class_by_cost_centre(BadgeRecord& badge) { return resolve_from(badge, kCostCentre); }
+int access_class_by_badge_group(BadgeRecord& badge) {
+  return resolve_from(badge, kBadgeGroup);
+}
+int access_class_by_cost_centre(BadgeRecord& badge) {
+  return resolve_from(badge, kCostCentre);
+}
 int access_class_by_cost_centre_group(BadgeRecord& badge) {
   return resolve_from(badge, kCostCentreGroup);
 }
-int access_class_by_department(BadgeRecord& badge) { return resolve_from(badge, kDepartment); }
+int access_class_by_department(BadgeRecord& badge) {
+  return resolve_from(badge, kDepartment);
+}
 int access_class_by_department_list(BadgeRecord& badge) {
   return resolve_from(badge, kDepartmentList);
 }
-int access_class_by_person(BadgeRecord& badge) { return resolve_from(badge, kPerson); }
+int access_class_by_person(BadgeRecord& badge) {
+  return resolve_from(badge, kPerson);
+}
 
 int access_class_resolve(BadgeRecord& badge) {
   // Only the class "0" asks for an assignment; a NULL class (three blanks) is taken as the
@@ -131,9 +141,8 @@ int access_class_resolve(BadgeRecord& badge) {
   // A failed source (such as a client schema without one of its tables) counts as a source
   // without assignment.
   for (int (*source)(BadgeRecord&) :
-       {access_class_by_badge_group, access_class_by_cost_centre,
-        access_class_by_cost_centre_group, access_class_by_department,
-        access_class_by_department_list, access_class_by_person}) {
+       {access_class_by_badge_group, access_class_by_cost_centre, access_class_by_cost_centre_group,
+        access_class_by_department, access_class_by_department_list, access_class_by_person}) {
     if (source(badge) == 0) return 1;
   }
   return 0;

@@ -20,7 +20,8 @@ constexpr char kPersonQuery[] =
     " SELECT   PnrSpr, PnrSal   FROM  %s   WHERE PNRNUM = '%s'    AND  ((PnrSta <> 4 AND PnrSta <> 8) OR PnrSta IS NULL)";
 // clang-format on
 
-// The location text as far as the program has always read it: the first 11 characters.
+// Only the first 11 characters of a location text count; blanks before a later part then
+// become trailing ones and are cut.
 constexpr std::size_t kLocationTextRead = 11;
 constexpr std::size_t kLocationTextShown = 3;
 

@@ -9,8 +9,12 @@
 #include "lookup/badges.h"
 
 // What badge.too_long names for the fields that more than one lookup writes.
-inline constexpr char kTooLongValidFrom[] = "G\xFC" "ltig-ab-Datum (max. 14 Zeichen)";
-inline constexpr char kTooLongValidTo[] = "G\xFC" "ltig-bis-Datum (max. 14 Zeichen)";
+inline constexpr char kTooLongValidFrom[] =
+    "G\xFC"
+    "ltig-ab-Datum (max. 14 Zeichen)";
+inline constexpr char kTooLongValidTo[] =
+    "G\xFC"
+    "ltig-bis-Datum (max. 14 Zeichen)";
 inline constexpr char kTooLongClass[] = "Berechtigungsklasse (max. 5 Zeichen)";
 inline constexpr char kTooLongGroup[] = "Ausweisgruppe (max. 5 Zeichen)";
 

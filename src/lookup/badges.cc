@@ -1,8 +1,7 @@
 #include "lookup/badges.h"
 
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <string>
 
 #include "db/cursor.h"
 #include "db/escape.h"
@@ -28,8 +27,8 @@ std::string column_text(DbRow row, Column column) {
   return text;
 }
 
-// The badge type as the program has always read it: the leading decimal number of the
-// text, 0 for NULL or a text without one.
+// The badge type: the leading decimal number of the text, 0 for NULL or a text without
+// one.
 long badge_type(const char* text) {
   if (text == nullptr) return 0;
   return std::strtol(text, nullptr, 10);
@@ -50,19 +49,16 @@ int badges_fetch(BadgeRecord& badge) {
   const DbRow row = current_row;
 
   badge_field_put(badge, badge.AswNum, column_text(row, kNum), "Ausweisnummer (max. 50 Zeichen)");
-  badge_field_put(badge, badge.AswGvo, column_text(row, kGvo),
-                   kTooLongValidFrom);
-  badge_field_put(badge, badge.AswGbi, column_text(row, kGbi),
-                   kTooLongValidTo);
+  badge_field_put(badge, badge.AswGvo, column_text(row, kGvo), kTooLongValidFrom);
+  badge_field_put(badge, badge.AswGbi, column_text(row, kGbi), kTooLongValidTo);
   badge_field_put(badge, badge.AswPnr, column_text(row, kPnr), "Personalnummer (max. 8 Zeichen)");
-  badge_field_put(badge, badge.AswBkl, badge_class_padded(column_text(row, kBkl)),
-                   kTooLongClass);
+  badge_field_put(badge, badge.AswBkl, badge_class_padded(column_text(row, kBkl)), kTooLongClass);
   badge_field_put(badge, badge.AswGrp, column_text(row, kGrp), kTooLongGroup);
 
   const long type = badge_type(row[kAtp]);
   badge_field_put(badge, badge.AswAtp, std::to_string(type), "Ausweistyp (max. 2 Zeichen)");
 
-  // "%08s" as the records have always shown it: zeros on the left up to eight characters,
+  // "%08s" as the download records expect it: zeros on the left up to eight characters,
   // never cut (the C library would pad a text with blanks).
   std::string location = column_text(row, kSto);
   if (location.size() < 8) location.insert(0, 8 - location.size(), '0');

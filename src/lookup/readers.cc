@@ -30,8 +30,7 @@ int to_int(const char* text) {
   return static_cast<int>(value);
 }
 
-int count_query(const char* format, const std::string& zone, const char* access_class,
-                int& count) {
+int count_query(const char* format, const std::string& zone, const char* access_class, int& count) {
   db_format_query("Zonenberechtigungen", format, db_escape(access_class).c_str(),
                   db_escape(zone).c_str());
   lookup_cursor.query_text = query_buffer;
@@ -77,8 +76,7 @@ int zone_class_count_ztb3(const std::string& zone, const char* access_class, int
   return count_query(kZoneCountZtb3Query, zone, access_class, count);
 }
 
-int terminal_access_check(BadgeRecord& badge, const char* terminal, long highest,
-                          bool fill_slots) {
+int terminal_access_check(BadgeRecord& badge, const char* terminal, long highest, bool fill_slots) {
   bool found = false;
   int count = 0;
   int reader = 0;
@@ -94,8 +92,7 @@ int terminal_access_check(BadgeRecord& badge, const char* terminal, long highest
       found = count != 0;
     }
     if (fill_slots && reader <= kSlotReaders) {
-      std::snprintf(badge.reader_slots[reader - 1], sizeof badge.reader_slots[0], "%02d",
-                    reader);
+      std::snprintf(badge.reader_slots[reader - 1], sizeof badge.reader_slots[0], "%02d", reader);
     }
   }
   readers_close();

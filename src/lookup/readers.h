@@ -8,7 +8,8 @@
 // The terminal's active readers up to number highest, ascending. Returns the open's code.
 int readers_open(const char* terminal, long highest);
 // The next reader. Returns 0, RC_NO_ROW after the last, -1 on error. A NULL column leaves
-// its destination unchanged. The zone code is held whole, trailing blanks cut.
+// its destination unchanged. The zone code is held whole (no 7-character cut), trailing
+// blanks cut.
 int readers_fetch(int& reader, std::string& zone);
 int readers_close();
 
@@ -22,8 +23,7 @@ int zone_class_count_ztb3(const std::string& zone, const char* access_class, int
 // fill_slots, every reader 1 to 11 up to highest gets its number ("%02d") in
 // badge.reader_slots, and readers below 1 are skipped (no count query, no slot); without
 // it they are checked like any other. Readers above 11 never touch reader_slots.
-int terminal_access_check(BadgeRecord& badge, const char* terminal, long highest,
-                          bool fill_slots);
+int terminal_access_check(BadgeRecord& badge, const char* terminal, long highest, bool fill_slots);
 
 // 0 when the terminal has a reader 1 whose zone holds an active type-3 authorisation of the
 // badge's class, else 1.

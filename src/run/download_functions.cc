@@ -13,4 +13,6 @@ constexpr DownloadFunction kFunctions[] = {
 };
 }  // namespace
 
-std::span<const DownloadFunction> download_functions() { return kFunctions; }
+std::span<const DownloadFunction> download_functions() {
+  return kFunctions;
+}

@@ -28,9 +28,10 @@ BadgeRecord staged_badge() {
 }  // namespace
 
 TEST(IdstammFormat, LineByteForByte) {
-  EXPECT_EQ("\"4711\",\"20240301\",\"20991231\",\"00123\",\"1\",\"0\",\"2\",\"SAL1\",\"001\","
-            "\"5  \",\"\",\"P1\",\"7\"\n",
-            idstamm_format(staged_badge()));
+  EXPECT_EQ(
+      "\"4711\",\"20240301\",\"20991231\",\"00123\",\"1\",\"0\",\"2\",\"SAL1\",\"001\","
+      "\"5  \",\"\",\"P1\",\"7\"\n",
+      idstamm_format(staged_badge()));
 }
 
 TEST(IdstammFormat, LocationFieldIsTheLastFiveDigitsOrEmpty) {
@@ -58,7 +59,8 @@ TEST(IdstammFormat, BadgeWithoutClassPersonOrDatesKeepsThirteenFields) {
   b.PnrSpr[0] = '\0';
   b.PnrSal[0] = '\0';
   std::strcpy(b.AswNum, "O'1");
-  EXPECT_EQ("\"O'1\",\"\",\"20991231\",\"00123\",\"1\",\"0\",\"\",\"\",\"001\",\"0\",\"\","
-            "\"P1\",\"7\"\n",
-            idstamm_format(b));
+  EXPECT_EQ(
+      "\"O'1\",\"\",\"20991231\",\"00123\",\"1\",\"0\",\"\",\"\",\"001\",\"0\",\"\","
+      "\"P1\",\"7\"\n",
+      idstamm_format(b));
 }

@@ -27,14 +27,22 @@ TEST(Zkdnl31pFormat, RecordsByteForByte) {
     const char* want;
   } cases[] = {
       {badge("4711", "20240301", "", "5  ", "AB", "1"),
-       "4711" "         " "20240301" "00000000" "1" "1" "XXXX,XX-" "001" "5  " "AB "},
+       "4711"
+       "         "
+       "20240301"
+       "00000000"
+       "1"
+       "1"
+       "XXXX,XX-"
+       "001"
+       "5  "
+       "AB "},
       {badge("1234567890123", "", "20991231", "12 ", "", "0"),
        "1234567890123000000002099123101XXXX,XX-00112    "},
       // The person entries' class comes without blanks.
       {badge("9", "20240101", "20240102", "6", "XYZ", ""),
        "9            202401012024010201XXXX,XX-0016  XYZ"},
-      {badge("'\"", "2024", "", "", "", "x"),
-       "'\"           2024    0000000001XXXX,XX-001      "},
+      {badge("'\"", "2024", "", "", "", "x"), "'\"           2024    0000000001XXXX,XX-001      "},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.in.AswNum);

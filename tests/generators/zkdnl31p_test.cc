@@ -44,21 +44,36 @@ TEST_F(Zkdnl31pTest, StagesAuthorisedBadgesAndNamesTheOthers) {
   add_badge({.AswNum = "4711", .AswBkl = "5"});
   add_badge({.AswNum = "4712", .AswBkl = "0"});
   add_badge({.AswNum = "4713", .AswBkl = "7"});
-  add_badge({.AswNum = "4714",
-             .AswGbi = "CURDATE() + INTERVAL 3 DAY",
-             .AswBkl = "5",
-             .AwvSto = "999"});
+  add_badge(
+      {.AswNum = "4714", .AswGbi = "CURDATE() + INTERVAL 3 DAY", .AswBkl = "5", .AwvSto = "999"});
   const Generated g = generate();
   EXPECT_EQ(0, g.rc);
   EXPECT_EQ(
-      "Ausweis 4712 ohne g\xFC" "ltige Berechtigungsklasse\n"
+      "Ausweis 4712 ohne g\xFC"
+      "ltige Berechtigungsklasse\n"
       "Ausweis 4713 ohne Zutrittsberechtigung auf Terminal T1\n"
       "Ausweise gesamt: 4 davon in Datei gestellt: 2\n",
       g.out);
   const std::string until = server_date("CURDATE() + INTERVAL 3 DAY");
-  EXPECT_EQ((std::vector<std::string>{
-                "4711" "         " + from(10) + "00000000" "1" "1" "XXXX,XX-" "001" "5  " "AB ",
-                "4714" "         " + from(10) + until + "1" "1" "XXXX,XX-" "001" "5  " "   "}),
+  EXPECT_EQ((std::vector<std::string>{"4711"
+                                      "         " +
+                                          from(10) +
+                                          "00000000"
+                                          "1"
+                                          "1"
+                                          "XXXX,XX-"
+                                          "001"
+                                          "5  "
+                                          "AB ",
+                                      "4714"
+                                      "         " +
+                                          from(10) + until +
+                                          "1"
+                                          "1"
+                                          "XXXX,XX-"
+                                          "001"
+                                          "5  "
+                                          "   "}),
             staged_records());
 }
 
@@ -66,8 +81,16 @@ TEST_F(Zkdnl31pTest, TypeThreeRightInReaderOnesZoneClearsOnlyTheTimeFlag) {
   admin().exec("UPDATE KvBasis.Kvb404Zbr SET ZbrZtb = 3");
   add_badge({.AswNum = "4711", .AswBkl = "5"});
   EXPECT_EQ("Ausweise gesamt: 1 davon in Datei gestellt: 1\n", generate().out);
-  EXPECT_EQ(std::vector<std::string>{"4711" "         " + from(10) +
-                                     "00000000" "0" "1" "XXXX,XX-" "001" "5  " "AB "},
+  EXPECT_EQ(std::vector<std::string>{"4711"
+                                     "         " +
+                                     from(10) +
+                                     "00000000"
+                                     "0"
+                                     "1"
+                                     "XXXX,XX-"
+                                     "001"
+                                     "5  "
+                                     "AB "},
             staged_records());
 }
 
@@ -79,9 +102,15 @@ TEST_F(Zkdnl31pTest, ClassFromADepartmentBringsItsDates) {
   add_zone_right("12", "Z1");
   add_badge({.AswNum = "4711", .AswBkl = "0", .AswGrp = "G1"});
   EXPECT_EQ("Ausweise gesamt: 1 davon in Datei gestellt: 1\n", generate().out);
-  EXPECT_EQ(std::vector<std::string>{"4711" "         " + from(2) +
-                                     server_date("CURDATE() + INTERVAL 2 DAY") +
-                                     "1" "1" "XXXX,XX-" "001" "12 " "AB "},
+  EXPECT_EQ(std::vector<std::string>{"4711"
+                                     "         " +
+                                     from(2) + server_date("CURDATE() + INTERVAL 2 DAY") +
+                                     "1"
+                                     "1"
+                                     "XXXX,XX-"
+                                     "001"
+                                     "12 "
+                                     "AB "},
             staged_records());
 }
 
@@ -108,8 +137,16 @@ TEST_F(Zkdnl31pTest, QuotesInBadgeNumberAndTerminalNameAreJustCharacters) {
   add_badge({.AswNum = "47'11\\", .AswBkl = "5"});
   const Generated g = generate(kClientA, "T'1");
   EXPECT_EQ("Ausweise gesamt: 1 davon in Datei gestellt: 1\n", g.out);
-  EXPECT_EQ(std::vector<std::string>{"47'11\\" "       " + from(10) +
-                                     "00000000" "1" "1" "XXXX,XX-" "001" "5  " "AB "},
+  EXPECT_EQ(std::vector<std::string>{"47'11\\"
+                                     "       " +
+                                     from(10) +
+                                     "00000000"
+                                     "1"
+                                     "1"
+                                     "XXXX,XX-"
+                                     "001"
+                                     "5  "
+                                     "AB "},
             staged_records());
 }
 
@@ -147,8 +184,17 @@ TEST_F(Zkdnl31pTest, RefusedInsertIsNamedAndNotCounted) {
   admin().exec("REVOKE INSERT ON KvBasis.Kvb999Tmp FROM 'vestragen'@'%'");
   const Generated g = generate();
   admin().exec("GRANT INSERT ON KvBasis.Kvb999Tmp TO 'vestragen'@'%'");
-  EXPECT_EQ("Insert-Error Kvb999Tmp! ErrNr: 1142User: x  String: 4711" "         " + from(10) +
-                "00000000" "1" "1" "XXXX,XX-" "001" "5  " "AB "
-                "Ausweise gesamt: 1 davon in Datei gestellt: 0\n",
-            g.out);
+  EXPECT_EQ(
+      "Insert-Error Kvb999Tmp! ErrNr: 1142User: x  String: 4711"
+      "         " +
+          from(10) +
+          "00000000"
+          "1"
+          "1"
+          "XXXX,XX-"
+          "001"
+          "5  "
+          "AB "
+          "Ausweise gesamt: 1 davon in Datei gestellt: 0\n",
+      g.out);
 }

@@ -70,34 +70,34 @@ class AccessClassTest : public DbTest {
       case 2:
         sql = "INSERT INTO " + s + "Kvb311Zuo (ZuoPnr, ZuoKst, ZuoGvo) VALUES (" + pnr + ", " +
               db.quote(kst) + ", " + zuo_from + "); INSERT INTO " + s +
-              "Kvb408Bzu (BzuKst, BzuBkl, BzuGvo, BzuGbi) VALUES (" + db.quote(kst) + ", " +
-              bkl + ", " + dates + ")";
+              "Kvb408Bzu (BzuKst, BzuBkl, BzuGvo, BzuGbi) VALUES (" + db.quote(kst) + ", " + bkl +
+              ", " + dates + ")";
         break;
       case 3:
         sql = "INSERT INTO " + s + "O1003Kststelle (KstNum, KstVws) VALUES (" + db.quote(kst) +
-              ", 'V3'); INSERT INTO " + s + "Kvb311Zuo (ZuoPnr, ZuoKst, ZuoGvo) VALUES (" +
-              pnr + ", " + db.quote(kst) + ", " + zuo_from + "); INSERT INTO " + s +
-              "Kvb408Bzu (BzuVks, BzuBkl, BzuGvo, BzuGbi) VALUES ('V3', " + bkl + ", " +
-              dates + ")";
+              ", 'V3'); INSERT INTO " + s + "Kvb311Zuo (ZuoPnr, ZuoKst, ZuoGvo) VALUES (" + pnr +
+              ", " + db.quote(kst) + ", " + zuo_from + "); INSERT INTO " + s +
+              "Kvb408Bzu (BzuVks, BzuBkl, BzuGvo, BzuGbi) VALUES ('V3', " + bkl + ", " + dates +
+              ")";
         break;
       case 4:
         sql = "INSERT INTO " + s + "Kvb311Zuo (ZuoPnr, ZuoAbt, ZuoGvo) VALUES (" + pnr + ", " +
               db.quote(abt) + ", " + zuo_from + "); INSERT INTO " + s +
-              "Kvb408Bzu (BzuAbt, BzuBkl, BzuGvo, BzuGbi) VALUES (" + db.quote(abt) + ", " +
-              bkl + ", " + dates + ")";
+              "Kvb408Bzu (BzuAbt, BzuBkl, BzuGvo, BzuGbi) VALUES (" + db.quote(abt) + ", " + bkl +
+              ", " + dates + ")";
         break;
       case 5:
         sql = "INSERT INTO " + s + "G1102AbtLst (AblAbt, AblVab) VALUES (" + db.quote(abt) +
-              ", 'L5'); INSERT INTO " + s + "Kvb311Zuo (ZuoPnr, ZuoAbt, ZuoGvo) VALUES (" +
-              pnr + ", " + db.quote(abt) + ", " + zuo_from + "); INSERT INTO " + s +
-              "Kvb408Bzu (BzuVab, BzuBkl, BzuGvo, BzuGbi) VALUES ('L5', " + bkl + ", " +
-              dates + ")";
+              ", 'L5'); INSERT INTO " + s + "Kvb311Zuo (ZuoPnr, ZuoAbt, ZuoGvo) VALUES (" + pnr +
+              ", " + db.quote(abt) + ", " + zuo_from + "); INSERT INTO " + s +
+              "Kvb408Bzu (BzuVab, BzuBkl, BzuGvo, BzuGbi) VALUES ('L5', " + bkl + ", " + dates +
+              ")";
         break;
       case 6:
         sql = "INSERT INTO " + s + "Kvb310Bsv (BsvPnr, BsvAkr, BsvGvo) VALUES (" + pnr +
               ", 'R6', " + zuo_from + "); INSERT INTO " + s +
-              "Kvb408Bzu (BzuAkr, BzuBkl, BzuGvo, BzuGbi) VALUES ('R6', " + bkl + ", " +
-              dates + ")";
+              "Kvb408Bzu (BzuAkr, BzuBkl, BzuGvo, BzuGbi) VALUES ('R6', " + bkl + ", " + dates +
+              ")";
         break;
     }
     db.exec(sql);
@@ -106,14 +106,14 @@ class AccessClassTest : public DbTest {
 
 using SourceFunction = int (*)(BadgeRecord&);
 constexpr SourceFunction kSources[] = {
-    access_class_by_badge_group,     access_class_by_cost_centre,
-    access_class_by_cost_centre_group, access_class_by_department,
-    access_class_by_department_list, access_class_by_person};
+    access_class_by_badge_group, access_class_by_cost_centre,     access_class_by_cost_centre_group,
+    access_class_by_department,  access_class_by_department_list, access_class_by_person};
 
 }  // namespace
 
 TEST_F(AccessClassTest, OwnClassStandsWithoutAnyQuery) {
-  for (int k = 1; k <= 6; ++k) add_source(k);
+  for (int k = 1; k <= 6; ++k)
+    add_source(k);
   for (const char* own : {"5  ", "   ", "12 ", "00 ", "0"}) {
     SCOPED_TRACE(own);
     BadgeRecord badge = badge_of_class_zero();
@@ -134,13 +134,14 @@ TEST_F(AccessClassTest, FirstSourceWithAnAssignmentWinsInTheChainsOrder) {
     const char* cost_centre;
     const char* department;
   } want[] = {
-      {"1  ", "G1", "", ""}, {"2  ", "G1", "K2", ""}, {"3  ", "G1", "", ""},
-      {"4  ", "G1", "", "A4"}, {"5  ", "G1", "", ""}, {"6", "G1", "", ""},
+      {"1  ", "G1", "", ""},   {"2  ", "G1", "K2", ""}, {"3  ", "G1", "", ""},
+      {"4  ", "G1", "", "A4"}, {"5  ", "G1", "", ""},   {"6", "G1", "", ""},
   };
   for (int k = 1; k <= 6; ++k) {
     SCOPED_TRACE(k);
     restart();
-    for (int later = k; later <= 6; ++later) add_source(later);
+    for (int later = k; later <= 6; ++later)
+      add_source(later);
     BadgeRecord badge = badge_of_class_zero();
     for (int earlier = 1; earlier < k; ++earlier) {
       BadgeRecord probe = badge;
@@ -204,10 +205,12 @@ TEST_F(AccessClassTest, AssignmentDatesAndStatusDecide) {
 }
 
 TEST_F(AccessClassTest, ExpiredOrganisationRowsGiveNothing) {
-  for (int k = 2; k <= 5; ++k) add_source(k);
+  for (int k = 2; k <= 5; ++k)
+    add_source(k);
   admin().exec("UPDATE MNDA.Kvb311Zuo SET ZuoGbi = CURDATE() - INTERVAL 1 DAY");
   BadgeRecord badge = badge_of_class_zero();
-  for (int k = 2; k <= 5; ++k) EXPECT_EQ(RC_NO_ROW, kSources[k - 1](badge)) << k;
+  for (int k = 2; k <= 5; ++k)
+    EXPECT_EQ(RC_NO_ROW, kSources[k - 1](badge)) << k;
   EXPECT_EQ(0, access_class_resolve(badge));
 }
 

@@ -98,8 +98,7 @@ TEST_F(AttributesTest, LocationTextGivesItsFirstThreeCharacters) {
       {"AB", "NULL", "4", RC_NO_ROW, ""},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.text.value_or("NULL") + " " + c.location_status + " " +
-                 c.badge_location_status);
+    SCOPED_TRACE(c.text.value_or("NULL") + " " + c.location_status + " " + c.badge_location_status);
     restart();
     add_location("123", c.text, c.location_status);
     admin().exec(std::string("INSERT INTO KvBasis.Kvb113Awv (AwvNum, AwvSto, AwvSta) VALUES "

@@ -18,7 +18,8 @@ class ReadersTest : public DbTest {
   static BadgeRecord badge_of_class(const char* access_class = "5  ") {
     BadgeRecord badge;
     std::strcpy(badge.AswBkl, access_class);
-    for (auto& slot : badge.reader_slots) std::strcpy(slot, "xx");
+    for (auto& slot : badge.reader_slots)
+      std::strcpy(slot, "xx");
     return badge;
   }
 
@@ -43,7 +44,8 @@ class ReadersTest : public DbTest {
 
   static std::string slots(const BadgeRecord& badge) {
     std::string out;
-    for (const auto& slot : badge.reader_slots) out += std::string(slot) + "|";
+    for (const auto& slot : badge.reader_slots)
+      out += std::string(slot) + "|";
     return out;
   }
 };

@@ -42,13 +42,14 @@ struct BadgeRow {
 
 inline void add_badge(const BadgeRow& b) {
   AdminDb& db = admin();
-  db.exec("INSERT INTO KvBasis.Kvb301Asw (AswNum, AswGvo, AswGbi, AswPnr, AswBkl, AswGrp, "
-          "AswAan, AswAtp, ASWLIZ, ASWMND, AswSta) VALUES (" +
-          db.quote(b.AswNum) + ", " + b.AswGvo + ", " + b.AswGbi + ", " + db.quote(b.AswPnr) +
-          ", " + db.quote(b.AswBkl) + ", " + db.quote(b.AswGrp) + ", 'A', " + b.AswAtp +
-          ", 1, " + std::to_string(b.ASWMND) + ", " + b.AswSta + ");" +
-          "INSERT INTO KvBasis.Kvb113Awv (AwvNum, AwvSto, AwvSta) VALUES (" +
-          db.quote(b.AswNum) + ", " + db.quote(b.AwvSto) + ", " + b.AwvSta + ")");
+  db.exec(
+      "INSERT INTO KvBasis.Kvb301Asw (AswNum, AswGvo, AswGbi, AswPnr, AswBkl, AswGrp, "
+      "AswAan, AswAtp, ASWLIZ, ASWMND, AswSta) VALUES (" +
+      db.quote(b.AswNum) + ", " + b.AswGvo + ", " + b.AswGbi + ", " + db.quote(b.AswPnr) + ", " +
+      db.quote(b.AswBkl) + ", " + db.quote(b.AswGrp) + ", 'A', " + b.AswAtp + ", 1, " +
+      std::to_string(b.ASWMND) + ", " + b.AswSta + ");" +
+      "INSERT INTO KvBasis.Kvb113Awv (AwvNum, AwvSto, AwvSta) VALUES (" + db.quote(b.AswNum) +
+      ", " + db.quote(b.AwvSto) + ", " + b.AwvSta + ")");
 }
 
 // A reader of a terminal in a zone; sta an SQL expression.
@@ -56,17 +57,17 @@ inline void add_reader(const std::string& terminal, int reader, const std::strin
                        const std::string& sta = "NULL") {
   AdminDb& db = admin();
   db.exec("INSERT INTO KvBasis.Kvb401Zls (ZlsTrm, ZlsLes, ZlsZko, ZlsSta) VALUES (" +
-          db.quote(terminal) + ", " + std::to_string(reader) + ", " + db.quote(zone) + ", " +
-          sta + ")");
+          db.quote(terminal) + ", " + std::to_string(reader) + ", " + db.quote(zone) + ", " + sta +
+          ")");
 }
 
 // An authorisation of an access class in a zone, of type ztb; sta an SQL expression.
-inline void add_zone_right(const std::string& access_class, const std::string& zone,
-                           int ztb = 1, const std::string& sta = "NULL") {
+inline void add_zone_right(const std::string& access_class, const std::string& zone, int ztb = 1,
+                           const std::string& sta = "NULL") {
   AdminDb& db = admin();
   db.exec("INSERT INTO KvBasis.Kvb404Zbr (ZbrZbk, ZbrZko, ZbrZtb, ZbrSta) VALUES (" +
-          db.quote(access_class) + ", " + db.quote(zone) + ", " + std::to_string(ztb) + ", " +
-          sta + ")");
+          db.quote(access_class) + ", " + db.quote(zone) + ", " + std::to_string(ztb) + ", " + sta +
+          ")");
 }
 
 // A location with its short text; sta an SQL expression.
