@@ -9,7 +9,8 @@
 
 void record_put(std::string& record, std::size_t pos, std::string_view text) {
   if (pos >= record.size()) return;
-  record.replace(pos, std::min(text.size(), record.size() - pos), text.substr(0, record.size() - pos));
+  record.replace(pos, std::min(text.size(), record.size() - pos),
+                 text.substr(0, record.size() - pos));
 }
 
 bool record_stage(const char* path, const std::string& record) {
@@ -42,8 +43,12 @@ bool refuse_unfit(const BadgeRecord& badge, std::size_t number_width, bool check
   } else {
     return false;
   }
-  std::printf("Ausweis %s mit zu langem Wert: %s\n", badge.AswNum, reason);
+  print_refusal(badge, reason);
   return true;
+}
+
+void print_refusal(const BadgeRecord& badge, const char* reason) {
+  std::printf("Ausweis %s mit zu langem Wert: %s\n", badge.AswNum, reason);
 }
 
 void print_summary(const BadgeCounts& counts) {

@@ -28,6 +28,10 @@ bool record_stage(const char* path, const std::string& record);
 bool refuse_unfit(const BadgeRecord& badge, std::size_t number_width, bool check_class,
                   bool check_dates);
 
+// The refusal message of a badge whose value named by reason does not fit:
+// "Ausweis %s mit zu langem Wert: %s\n".
+void print_refusal(const BadgeRecord& badge, const char* reason);
+
 // "Ausweise gesamt: ..." for one client schema.
 void print_summary(const BadgeCounts& counts);
 

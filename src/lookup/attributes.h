@@ -9,7 +9,15 @@ struct TerminalAttributes {
 };
 
 // Each returns 0 when the row was read, RC_NO_ROW when there is none, -1 on a fetch error,
-// or the open's code; a NULL column leaves its destination unchanged.
+// or the open's code; a NULL column leaves its destination unchanged. Only the first row
+// the server returns is read.
+
+// RC_TOO_LONG when the row's type or balance list has more than 10 characters; that field
+// is then left as it was (the other one is still written).
 int terminal_attributes(const char* terminal, TerminalAttributes& out);
-int badge_location_text(BadgeRecord& badge);   // StoKtx: first 3 characters of the text
-int person_attributes(BadgeRecord& badge);     // PnrSpr, PnrSal of the badge's person
+// StoKtx: the first 3 characters of the location's text (read as its first 11, trailing
+// blanks cut).
+int badge_location_text(BadgeRecord& badge);
+// PnrSpr, PnrSal of the badge's person. A language of more than 4 characters or a list of
+// more than 10 is cut and named in badge.too_long.
+int person_attributes(BadgeRecord& badge);

@@ -8,7 +8,8 @@
 // The terminal's active readers up to number highest, ascending. Returns the open's code.
 int readers_open(const char* terminal, long highest);
 // The next reader. Returns 0, RC_NO_ROW after the last, -1 on error. A NULL column leaves
-// its destination unchanged.
+// its destination unchanged. The zone code is held whole (no 7-character cut), trailing
+// blanks cut.
 int readers_fetch(int& reader, std::string& zone);
 int readers_close();
 
@@ -18,10 +19,11 @@ int zone_class_count(const std::string& zone, const char* access_class, int& cou
 int zone_class_count_ztb3(const std::string& zone, const char* access_class, int& count);
 
 // 1 when the badge's class is authorised in the zone of one of the terminal's readers up to
-// highest, else 0. With fill_slots, every reader 1 to 11 up to highest gets its number
-// ("%02d") in badge.reader_slots. Readers below 1 take no part.
-int terminal_access_check(BadgeRecord& badge, const char* terminal, long highest,
-                          bool fill_slots);
+// highest, else 0; after the first authorised zone no further count query runs. With
+// fill_slots, every reader 1 to 11 up to highest gets its number ("%02d") in
+// badge.reader_slots, and readers below 1 are skipped (no count query, no slot); without
+// it they are checked like any other. Readers above 11 never touch reader_slots.
+int terminal_access_check(BadgeRecord& badge, const char* terminal, long highest, bool fill_slots);
 
 // 0 when the terminal has a reader 1 whose zone holds an active type-3 authorisation of the
 // badge's class, else 1.

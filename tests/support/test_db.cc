@@ -2,6 +2,7 @@
 
 #include <mysql.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>

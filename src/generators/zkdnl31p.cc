@@ -1,0 +1,84 @@
+#include "generators/zkdnl31p.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "db/cursor.h"
+#include "generators/record_fields.h"
+#include "lookup/access_class.h"
+#include "lookup/attributes.h"
+#include "lookup/readers.h"
+
+namespace {
+
+constexpr std::size_t kRecordWidth = 48;
+constexpr std::size_t kNumberWidth = 13;
+constexpr long kHighestReader = 32;
+
+// A field of the record: its value written with its own length, at most width characters.
+void put_field(std::string& record, std::size_t pos, std::size_t width, std::string_view text) {
+  record_put(record, pos, text.substr(0, width));
+}
+
+// A date the copy left all blank reads as eight zeros.
+void zero_if_blank(std::string& record, std::size_t pos) {
+  if (record.compare(pos, 8, "        ") == 0) record.replace(pos, 8, "00000000");
+}
+
+// Handles one fetched badge; true when its record was staged.
+bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
+  const bool has_class = access_class_resolve(badge) == 1;
+  std::strcpy(badge.time_flag, terminal_time_check(badge, terminal) == 1 ? "1" : "0");
+  if (!has_class) {
+    std::printf(
+        "Ausweis %s ohne g\xFC"
+        "ltige Berechtigungsklasse\n",
+        badge.AswNum);
+    return false;
+  }
+  if (terminal_access_check(badge, terminal, kHighestReader, false) == 0) {
+    std::printf("Ausweis %s ohne Zutrittsberechtigung auf Terminal %s\n", badge.AswNum, terminal);
+    return false;
+  }
+  // A location without short text leaves the field blank.
+  badge_location_text(badge);
+  if (refuse_unfit(badge, kNumberWidth, true, true)) return false;
+  return record_stage(path, zkdnl31p_format(badge));
+}
+
+}  // namespace
+
+std::string zkdnl31p_format(const BadgeRecord& badge) {
+  std::string record(kRecordWidth, ' ');
+  put_field(record, 0, kNumberWidth, badge.AswNum);
+  put_field(record, 13, 8, badge.AswGvo);
+  put_field(record, 21, 8, badge.AswGbi);
+  zero_if_blank(record, 13);
+  zero_if_blank(record, 21);
+  record[29] = std::strcmp(badge.time_flag, "1") == 0 ? '1' : '0';
+  record[30] = '1';
+  put_field(record, 31, 8, "XXXX,XX-");
+  put_field(record, 39, 3, "001");
+  put_field(record, 42, 3, badge.AswBkl);
+  put_field(record, 45, 3, badge.StoKtx);
+  return record;
+}
+
+int zkdnl31p_generate(const char* path, const char* terminal, const char* schema) {
+  BadgeCounts counts;
+  int rc = badges_open(schema);
+  if (rc == 0) {
+    BadgeRecord badge;
+    while ((rc = badges_fetch(badge)) == 0) {
+      ++counts.read;
+      if (handle_badge(badge, path, terminal)) ++counts.staged;
+      badge = BadgeRecord{};
+    }
+  }
+  badges_close();
+  // Going on without the rest of the list would leave valid badges out of the download.
+  if (rc != RC_NO_ROW) return badge_list_failed(rc, schema);
+  print_summary(counts);
+  return 0;
+}

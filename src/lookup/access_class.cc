@@ -1,0 +1,149 @@
+#include "lookup/access_class.h"
+
+#include <cstring>
+#include <string>
+
+#include "db/cursor.h"
+#include "db/escape.h"
+#include "db/schemas.h"
+#include "db/text.h"
+#include "lookup/badge_fields.h"
+
+namespace {
+// clang-format off
+constexpr char kByBadgeGroup[] =
+    "SELECT  BzuZau,date_format(BzuGvo,'%%Y%%m%%d'), date_format(BzuGbi,'%%Y%%m%%d'),  BzuBkl  FROM  %s  WHERE BzuZau = '%s'  AND(   (curdate() >= BzuGvo AND BzuGbi IS NULL)   OR (curdate() <= BzuGbi AND BzuGvo IS NULL)   OR (curdate() >= BzuGvo AND curdate() <= BzuGbi))  AND ((BzuSta <> 4 AND BzuSta <> 8) OR BzuSta IS NULL) ";
+constexpr char kByCostCentre[] =
+    " SELECT    ZuoKst, date_format(BzuGvo,'%%Y%%m%%d'), date_format(BzuGbi,'%%Y%%m%%d'),   BzuBkl  FROM  %s  WHERE ZuoPnr = '%s'  AND   ZuoKst = BzuKst  AND(   (curdate() >= ZuoGvo AND ZuoGbi IS NULL)   OR (curdate() <= ZuoGbi AND ZuoGvo IS NULL)   OR (curdate() >= ZuoGvo AND curdate() <= ZuoGbi))  AND(   (curdate() >= BzuGvo AND BzuGbi IS NULL)   OR (curdate() <= BzuGbi AND BzuGvo IS NULL)   OR (curdate() >= BzuGvo AND curdate() <= BzuGbi)) AND ((ZuoSta <> 4 AND ZuoSta <> 8) OR ZuoSta IS NULL)  AND ((BzuSta <> 4 AND BzuSta <> 8) OR BzuSta IS NULL)";
+constexpr char kByCostCentreGroup[] =
+    " SELECT   date_format(BzuGvo,'%%Y%%m%%d'), date_format(BzuGbi,'%%Y%%m%%d'), BzuBkl  FROM  %s  WHERE ZuoPnr = '%s'  AND   ZuoKst = KstNum  AND   KstVws = BzuVks  AND(   (curdate() >= ZuoGvo AND ZuoGbi IS NULL)   OR (curdate() <= ZuoGbi AND ZuoGvo IS NULL)   OR (curdate() >= ZuoGvo AND curdate() <= ZuoGbi))  AND(   (curdate() >= BzuGvo AND BzuGbi IS NULL)    OR (curdate() <= BzuGbi AND BzuGvo IS NULL)    OR (curdate() >= BzuGvo AND curdate() <= BzuGbi))  AND ((ZuoSta <> 4 AND ZuoSta <> 8) OR ZuoSta IS NULL)  AND ((BzuSta <> 4 AND BzuSta <> 8) OR BzuSta IS NULL)  AND ((KstSta <> 4 AND KstSta <> 8) OR KstSta IS NULL)";
+constexpr char kByDepartment[] =
+    " SELECT   ZuoAbt, date_format(BzuGvo, '%%Y%%m%%d'), date_format(BzuGbi,'%%Y%%m%%d'),   BzuBkl  FROM  %s  WHERE ZuoPnr = '%s'  AND   ZuoAbt = BzuAbt  AND(   (curdate() >= ZuoGvo AND ZuoGbi IS NULL)   OR (curdate() <= ZuoGbi AND ZuoGvo IS NULL)   OR (curdate() >= ZuoGvo AND curdate() <= ZuoGbi))  AND(   (curdate() >= BzuGvo AND BzuGbi IS NULL)   OR (curdate() <= BzuGbi AND BzuGvo IS NULL)   OR (curdate() >= BzuGvo AND curdate() <= BzuGbi))  AND ((ZuoSta <> 4 AND ZuoSta <> 8) OR ZuoSta IS NULL)  AND ((BzuSta <> 4 AND BzuSta <> 8) OR BzuSta IS NULL)";
+constexpr char kByDepartmentList[] =
+    " SELECT   date_format(BzuGvo,'%%Y%%m%%d'), date_format(BzuGbi,'%%Y%%m%%d'), BzuBkl  FROM  %s  WHERE ZuoPnr = '%s'  AND   ZuoAbt = AblAbt  AND   AblVab = BzuVab  AND(   (curdate() >= ZuoGvo AND ZuoGbi IS NULL)   OR (curdate() <= ZuoGbi AND ZuoGvo IS NULL)   OR (curdate() >= ZuoGvo AND curdate() <= ZuoGbi))  AND(   (curdate() >= BzuGvo AND BzuGbi IS NULL)   OR (curdate() <= BzuGbi AND BzuGvo IS NULL)   OR (curdate() >= BzuGvo AND curdate() <= BzuGbi))  AND ((ZuoSta <> 4 AND ZuoSta <> 8) OR ZuoSta IS NULL)  AND ((BzuSta <> 4 AND BzuSta <> 8) OR BzuSta IS NULL)  AND ((AblSta <> 4 AND AblSta <> 8) OR AblSta IS NULL)";
+constexpr char kByPerson[] =
+    " SELECT   date_format(BzuGvo,'%%Y%%m%%d'), date_format(BzuGbi,'%%Y%%m%%d'), BzuBkl  FROM  %s  WHERE BsvPnr = '%s'   AND   BsvAkr = BzuAkr   AND(    (curdate() >= BsvGvo AND BsvGbi IS NULL)    OR (curdate() <= BsvGbi AND BsvGvo IS NULL)    OR (curdate() >= BsvGvo AND curdate() <= BsvGbi))   AND(    (curdate() >= BzuGvo AND BzuGbi IS NULL)    OR (curdate() <= BzuGbi AND BzuGvo IS NULL)    OR (curdate() >= BzuGvo AND curdate() <= BzuGbi))  AND ((BsvSta <> 4 AND BsvSta <> 8) OR BsvSta IS NULL)  AND ((BzuSta <> 4 AND BzuSta <> 8) OR BzuSta IS NULL)";
+// clang-format on
+
+// The column a source selects before the dates, and where it goes.
+enum class Extra { kNone, kGroup, kCostCentre, kDepartment };
+
+struct Source {
+  const char* purpose;
+  const char* query;
+  const char* const* tables;  // suffixes after the schema name, Kvb408Bzu last
+  Extra extra;
+  bool pad_class;  // "%-3s" as the badge's own class; the person entries' class stays bare
+};
+
+constexpr const char* kBzu[] = {".Kvb408Bzu ", nullptr};
+constexpr const char* kZuoBzu[] = {".Kvb311Zuo,", ".Kvb408Bzu ", nullptr};
+constexpr const char* kKstZuoBzu[] = {".O1003Kststelle,", ".Kvb311Zuo,", ".Kvb408Bzu ", nullptr};
+constexpr const char* kAblZuoBzu[] = {".G1102AbtLst,", ".Kvb311Zuo,", ".Kvb408Bzu ", nullptr};
+constexpr const char* kBsvBzu[] = {".Kvb310Bsv,", ".Kvb408Bzu ", nullptr};
+
+std::string from_list(const char* const* tables) {
+  const std::string schema = db_quote_identifier(current_schema);
+  std::string list;
+  for (const char* const* table = tables; *table != nullptr; ++table) {
+    list += schema + *table;
+  }
+  return list;
+}
+
+// Writes a non-NULL column, trailing blanks cut, into field.
+template <std::size_t N>
+void put_column(BadgeRecord& badge, char (&field)[N], const char* column, const char* reason) {
+  if (column == nullptr) return;
+  std::string text = column;
+  trim_trailing_blanks(text);
+  badge_field_put(badge, field, text, reason);
+}
+
+// Runs one source for the badge: 0 with the first row's assignment written into the badge,
+// RC_NO_ROW without one, else the failed query's code (the badge unchanged).
+int resolve_from(BadgeRecord& badge, const Source& source) {
+  const char* key = source.extra == Extra::kGroup ? badge.AswGrp : badge.AswPnr;
+  db_format_query(source.purpose, source.query, from_list(source.tables).c_str(),
+                  db_escape(key).c_str());
+  lookup_cursor.query_text = query_buffer;
+  query_status = db_open_cursor(lookup_cursor);
+  if (query_status != 0) return query_status;
+  query_status = db_fetch_row(lookup_cursor, current_row);
+  const int rc = query_status;
+  if (rc == 0) {
+    const DbRow row = current_row;
+    int column = 0;
+    switch (source.extra) {
+      case Extra::kNone:
+        break;
+      case Extra::kGroup:
+        put_column(badge, badge.AswGrp, row[column++], kTooLongGroup);
+        break;
+      case Extra::kCostCentre:
+        put_column(badge, badge.ZuoKst, row[column++], "Kostenstelle (max. 30 Zeichen)");
+        break;
+      case Extra::kDepartment:
+        put_column(badge, badge.ZuoAbt, row[column++], "Abteilung (max. 15 Zeichen)");
+        break;
+    }
+    put_column(badge, badge.AswGvo, row[column], kTooLongValidFrom);
+    put_column(badge, badge.AswGbi, row[column + 1], kTooLongValidTo);
+    if (const char* access_class = row[column + 2]; access_class != nullptr) {
+      std::string text = access_class;
+      trim_trailing_blanks(text);
+      if (source.pad_class) text = badge_class_padded(text);
+      badge_field_put(badge, badge.AswBkl, text, kTooLongClass);
+    }
+  }
+  db_close_cursor(lookup_cursor);
+  return rc;
+}
+
+constexpr Source kBadgeGroup = {"Berechtigungsklasse der Ausweisgruppe", kByBadgeGroup, kBzu,
+                                Extra::kGroup, true};
+constexpr Source kCostCentre = {"Berechtigungsklasse der Kostenstelle", kByCostCentre, kZuoBzu,
+                                Extra::kCostCentre, true};
+constexpr Source kCostCentreGroup = {"Berechtigungsklasse des Kostenstellenverbunds",
+                                     kByCostCentreGroup, kKstZuoBzu, Extra::kNone, true};
+constexpr Source kDepartment = {"Berechtigungsklasse der Abteilung", kByDepartment, kZuoBzu,
+                                Extra::kDepartment, true};
+constexpr Source kDepartmentList = {"Berechtigungsklasse der Abteilungsliste", kByDepartmentList,
+                                    kAblZuoBzu, Extra::kNone, true};
+constexpr Source kPerson = {"Berechtigungsklasse der Person", kByPerson, kBsvBzu, Extra::kNone,
+                            false};
+
+}  // namespace
+
+int access_class_by_badge_group(BadgeRecord& badge) {
+  return resolve_from(badge, kBadgeGroup);
+}
+int access_class_by_cost_centre(BadgeRecord& badge) {
+  return resolve_from(badge, kCostCentre);
+}
+int access_class_by_cost_centre_group(BadgeRecord& badge) {
+  return resolve_from(badge, kCostCentreGroup);
+}
+int access_class_by_department(BadgeRecord& badge) {
+  return resolve_from(badge, kDepartment);
+}
+int access_class_by_department_list(BadgeRecord& badge) {
+  return resolve_from(badge, kDepartmentList);
+}
+int access_class_by_person(BadgeRecord& badge) {
+  return resolve_from(badge, kPerson);
+}
+
+int access_class_resolve(BadgeRecord& badge) {
+  // Only the class "0" asks for an assignment; a NULL class (three blanks) is taken as the
+  // badge's own.
+  if (std::strcmp(badge.AswBkl, "0  ") != 0) return 1;
+  // A failed source (such as a client schema without one of its tables) counts as a source
+  // without assignment.
+  for (int (*source)(BadgeRecord&) :
+       {access_class_by_badge_group, access_class_by_cost_centre, access_class_by_cost_centre_group,
+        access_class_by_department, access_class_by_department_list, access_class_by_person}) {
+    if (source(badge) == 0) return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,91 @@
+#include "lookup/attributes.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "db/cursor.h"
+#include "db/escape.h"
+#include "db/schemas.h"
+#include "db/text.h"
+#include "lookup/badge_fields.h"
+
+namespace {
+// clang-format off
+constexpr char kTerminalQuery[] =
+    "SELECT TSMTYP, TSMSAL  FROM  KvBasis.Kvb114Tsm  WHERE TsmNam = '%s'  AND   ((TsmSta <> 4 AND TsmSta <> 8) OR TsmSta IS NULL)";
+constexpr char kLocationQuery[] =
+    " SELECT StoKtx  FROM  KvBasis.Kvb113Sto, KvBasis.Kvb113Awv  WHERE AwvNum = '%s'  AND   StoNum = AwvSto  AND ((AwvSta <> 4 AND AwvSta <> 8) OR AwvSta IS NULL)  AND ((StoSta <> 4 AND StoSta <> 8) OR StoSta IS NULL) ";
+constexpr char kPersonQuery[] =
+    " SELECT   PnrSpr, PnrSal   FROM  %s   WHERE PNRNUM = '%s'    AND  ((PnrSta <> 4 AND PnrSta <> 8) OR PnrSta IS NULL)";
+// clang-format on
+
+// Only the first 11 characters of a location text count; blanks before a later part then
+// become trailing ones and are cut.
+constexpr std::size_t kLocationTextRead = 11;
+constexpr std::size_t kLocationTextShown = 3;
+
+// Runs the statement in query_buffer on lookup_cursor and hands the first row, if any, to
+// take. Returns the open's code, or the fetch's after the result was freed.
+template <typename Take>
+int first_row(Take take) {
+  lookup_cursor.query_text = query_buffer;
+  query_status = db_open_cursor(lookup_cursor);
+  if (query_status != 0) return query_status;
+  query_status = db_fetch_row(lookup_cursor, current_row);
+  const int rc = query_status;
+  if (rc == 0) take(current_row);
+  db_close_cursor(lookup_cursor);
+  query_status = rc;
+  return rc;
+}
+
+// A terminal column into its field; false, leaving the field as it was, when it does not fit.
+template <std::size_t N>
+bool put_terminal_column(char (&field)[N], const char* column) {
+  if (column == nullptr) return true;
+  std::string text = column;
+  trim_trailing_blanks(text);
+  return copy_text(field, N, text.c_str());
+}
+
+}  // namespace
+
+int terminal_attributes(const char* terminal, TerminalAttributes& out) {
+  db_format_query("Terminal", kTerminalQuery, db_escape(terminal).c_str());
+  bool fits = true;
+  const int rc = first_row([&](DbRow row) {
+    fits = put_terminal_column(out.TsmTyp, row[0]);
+    fits = put_terminal_column(out.TsmSal, row[1]) && fits;
+  });
+  if (rc == 0 && !fits) query_status = RC_TOO_LONG;
+  return query_status;
+}
+
+int badge_location_text(BadgeRecord& badge) {
+  db_format_query("Standort des Ausweises", kLocationQuery, db_escape(badge.AswNum).c_str());
+  return first_row([&](DbRow row) {
+    if (row[0] == nullptr) return;
+    std::string text(row[0], strnlen(row[0], kLocationTextRead));
+    trim_trailing_blanks(text);
+    // Three places, zero bytes after a shorter text; the terminator is the record's own.
+    std::strncpy(badge.StoKtx, text.c_str(), kLocationTextShown);
+  });
+}
+
+int person_attributes(BadgeRecord& badge) {
+  const std::string person_table = db_quote_identifier(current_schema) + ".Kvb300Pnr ";
+  db_format_query("Person des Ausweises", kPersonQuery, person_table.c_str(),
+                  db_escape(badge.AswPnr).c_str());
+  return first_row([&](DbRow row) {
+    if (row[0] != nullptr) {
+      const long language = std::strtol(row[0], nullptr, 10);
+      badge_field_put(badge, badge.PnrSpr, std::to_string(language), "Sprache (max. 4 Zeichen)");
+    }
+    if (row[1] != nullptr) {
+      std::string list = row[1];
+      trim_trailing_blanks(list);
+      badge_field_put(badge, badge.PnrSal, list, "Saldenliste (max. 10 Zeichen)");
+    }
+  });
+}
