@@ -1,7 +1,6 @@
 #include "lookup/readers.h"
 
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 
 #include "db/cursor.h"
@@ -92,7 +91,11 @@ int terminal_access_check(BadgeRecord& badge, const char* terminal, long highest
       found = count != 0;
     }
     if (fill_slots && reader <= kSlotReaders) {
-      std::snprintf(badge.reader_slots[reader - 1], sizeof badge.reader_slots[0], "%02d", reader);
+      // "%02d" of 1 to 11.
+      char* slot = badge.reader_slots[reader - 1];
+      slot[0] = static_cast<char>('0' + reader / 10);
+      slot[1] = static_cast<char>('0' + reader % 10);
+      slot[2] = '\0';
     }
   }
   readers_close();
