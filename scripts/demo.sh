@@ -49,6 +49,7 @@ run() {
   if [ "$width" -gt 0 ]; then
     echo "-- records of $width characters, shown one per line (the file has no line ends):"
     fold -w "$width" "$file" | sed 's/^/|/; s/$/|/' | show_console
+    echo
   else
     echo "-- lines, each ending in CR LF in the file (shown without the CR):"
     tr -d '\r' <"$file" | show_console
