@@ -15,6 +15,19 @@
 
 namespace {
 
+// The temporary file being written, or the file an appending run created. A run that ends
+// on the way (a lost connection ends the process from below) must not leave it behind.
+std::string pending_temp;
+
+void remove_pending_temp() {
+  if (!pending_temp.empty()) ::unlink(pending_temp.c_str());
+}
+
+void register_cleanup() {
+  static const bool registered = std::atexit(remove_pending_temp) == 0;
+  (void)registered;
+}
+
 void print_cannot_open(const char* path) {
   std::printf("Downloadfile %s konnte nicht geoeffnet werden!\n", path);
 }
@@ -75,43 +88,53 @@ ExitStatus write_new_file(const char* path, const std::string& target, bool exis
   const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
   std::string temp = (slash == std::string::npos ? "" : dir) + "." + base + ".XXXXXX";
+  register_cleanup();
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) {
     print_cannot_open(path);
     return kExitDownloadFile;
   }
+  pending_temp = temp;
   std::string content;
   if (!read_staged(path, record_width, fixed_width, content)) {
     ::close(fd);
-    ::unlink(temp.c_str());
+    remove_pending_temp();
+    pending_temp.clear();
     return kExitDatabase;
   }
   const mode_t mode = exists ? (st.st_mode & 07777) : new_file_mode();
   bool ok = ::fchmod(fd, mode) == 0 && write_all(fd, content) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
-    ::unlink(temp.c_str());
+    remove_pending_temp();
+    pending_temp.clear();
     print_cannot_write(path);
     return kExitDownloadFile;
   }
+  pending_temp.clear();
   return kExitSuccess;
 }
 
 // Appends, or writes a file that cannot be replaced (a device, a pipe) in place.
 ExitStatus write_in_place(const char* path, const std::string& target, bool exists, bool append,
                           int record_width, bool fixed_width) {
+  register_cleanup();
   const int flags = O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC);
   const int fd = ::open(target.c_str(), flags, 0666);
   if (fd < 0) {
     print_cannot_open(path);
     return kExitDownloadFile;
   }
+  // A file this run created goes again if the run cannot finish it.
+  if (!exists) pending_temp = target;
   std::string content;
   if (!read_staged(path, record_width, fixed_width, content)) {
     ::close(fd);
-    if (!exists) ::unlink(target.c_str());
+    remove_pending_temp();
+    pending_temp.clear();
     return kExitDatabase;
   }
+  pending_temp.clear();
   struct stat before;
   const bool regular = ::fstat(fd, &before) == 0 && S_ISREG(before.st_mode);
   bool ok = write_all(fd, content) && (!regular || ::fsync(fd) == 0);

@@ -107,7 +107,8 @@ RunResult ProgramSite::run(const std::vector<std::string>& args,
   RunOptions o = options;
   if (o.cwd.empty()) o.cwd = cwd();
   const TestServer& server = test_server();
-  o.env.push_back("MYSQL_UNIX_PORT=" + server.socket);
-  o.env.push_back("MYSQL_TCP_PORT=" + server.port);
+  // The test's own settings come later and win.
+  o.env.insert(o.env.begin(),
+               {"MYSQL_UNIX_PORT=" + server.socket, "MYSQL_TCP_PORT=" + server.port});
   return run_program(built_program("vestragen"), args, o);
 }

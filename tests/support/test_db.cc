@@ -44,11 +44,12 @@ const TestServer& test_server() {
 }
 
 // The client library reads MYSQL_UNIX_PORT when it initialises: test_server() first.
-AdminDb::AdminDb() : mysql_((test_server(), mysql_init(nullptr))) {
-  const TestServer& server = test_server();
+AdminDb::AdminDb() : AdminDb(test_server().socket) {}
+
+AdminDb::AdminDb(const std::string& socket) : mysql_((test_server(), mysql_init(nullptr))) {
   mysql_options(handle(mysql_), MYSQL_SET_CHARSET_NAME, "latin1");
   if (mysql_real_connect(handle(mysql_), "localhost", "root", nullptr, nullptr, 0,
-                         server.socket.c_str(), CLIENT_MULTI_STATEMENTS) == nullptr) {
+                         socket.c_str(), CLIENT_MULTI_STATEMENTS) == nullptr) {
     throw std::runtime_error(std::string("admin connect: ") + mysql_error(handle(mysql_)));
   }
 }

@@ -31,6 +31,8 @@ using SqlRow = std::vector<std::optional<std::string>>;
 class AdminDb {
  public:
   AdminDb();
+  // root through the socket of another server.
+  explicit AdminDb(const std::string& socket);
   ~AdminDb();
   AdminDb(const AdminDb&) = delete;
   AdminDb& operator=(const AdminDb&) = delete;

@@ -1,0 +1,171 @@
+// Faults injected in the middle of real runs: each ends with its exit status, and the
+// download file from before stays byte for byte as it was.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <string>
+#include <thread>
+
+#include "support/own_server.h"
+#include "support/run_program.h"
+#include "support/test_db.h"
+
+namespace {
+
+constexpr int kBadges = 3000;
+
+// Badges 000001 to 003000 of client MNDA, all with class 5, authorised at terminal T1.
+void load_site(AdminDb& db) {
+  db.exec(
+      "USE KvBasis;"
+      "INSERT INTO Kvb112Mnd (MndLiz, MndNum, MndSch, MndKon) VALUES (1, 1, 'MNDA', 0);"
+      "INSERT INTO Kvb115Tfz (TfzTrm, TfzLiz, TfzMnd) VALUES ('T1', 1, 1);"
+      "INSERT INTO Kvb401Zls (ZlsTrm, ZlsLes, ZlsZko) VALUES ('T1', 1, 'Z1');"
+      "INSERT INTO Kvb404Zbr (ZbrZbk, ZbrZko, ZbrZtb) VALUES ('5', 'Z1', 1);"
+      "INSERT INTO Kvb113Sto (StoNum, StoKtx) VALUES ('100', 'NRD');"
+      "INSERT INTO Kvb301Asw (AswNum, AswGvo, AswPnr, AswBkl, AswAtp, ASWLIZ, ASWMND) "
+      "  SELECT LPAD(seq, 6, '0'), CURDATE() - INTERVAL 10 DAY, CONCAT('P', seq), '5', 1, 1, 1"
+      "  FROM seq_1_to_" + std::to_string(kBadges) + ";"
+      "INSERT INTO Kvb113Awv (AwvNum, AwvSto) SELECT LPAD(seq, 6, '0'), '100' FROM seq_1_to_" +
+      std::to_string(kBadges) + ";");
+}
+
+// Makes the insert of badge 002000's record wait, so that the run stands still in the middle
+// with the records before it staged.
+void stall_at_badge_2000(AdminDb& db) {
+  db.exec(
+      "CREATE TRIGGER KvBasis.stall BEFORE INSERT ON KvBasis.Kvb999Tmp FOR EACH ROW "
+      "BEGIN IF NEW.TmpStr LIKE '002000 %' THEN DO SLEEP(120); END IF; END");
+}
+
+// The program's connection while it waits in the trigger (which runs as its definer, so the
+// connection is found by what it does); "0" when it did not get there.
+std::string wait_for_stalled_run(AdminDb& db) {
+  for (int i = 0; i < 600; ++i) {
+    const std::string id = db.scalar(
+        "SELECT ID FROM information_schema.PROCESSLIST WHERE STATE = 'User sleep' AND "
+        "INFO LIKE 'DO SLEEP%'");
+    if (id != "<none>") return id;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return "0";
+}
+
+RunOptions with_env(std::vector<std::string> env) {
+  RunOptions options;
+  options.env = std::move(env);
+  return options;
+}
+
+const char kOld[] = "THE FILE OF YESTERDAY";
+
+}  // namespace
+
+class FaultsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    reset_site();
+    site_.write_test_config("MNDA");
+  }
+  std::string path() const { return site_.file("t1.dat"); }
+  ProgramSite site_;
+};
+
+TEST_F(FaultsTest, ServerKilledMidRunLeavesTheOldFileAndTheNextRunIsComplete) {
+  OwnServer server;
+  AdminDb db(server.socket());
+  load_site(db);
+  const RunOptions options = with_env(server.env());
+  ASSERT_EQ(0, site_.run({"ZKDNL31P", "T1", path(), "1"}, options).status);
+  const std::string complete = read_file(path());
+  ASSERT_EQ(48u * kBadges, complete.size());
+
+  write_file(path(), kOld);
+  stall_at_badge_2000(db);
+  auto run = std::async(std::launch::async, [&] {
+    return site_.run({"ZKDNL31P", "T1", path(), "1"}, options);
+  });
+  ASSERT_NE("0", wait_for_stalled_run(db));
+  EXPECT_NE("0", db.scalar("SELECT COUNT(*) FROM KvBasis.Kvb999Tmp"));
+  server.kill_hard();
+  const RunResult killed = run.get();
+  EXPECT_EQ(5, killed.status);
+  EXPECT_NE(std::string::npos, killed.out.find("Verbindung zur Datenbank verloren! ErrNr: 2013\n"))
+      << killed.out;
+  EXPECT_EQ(kOld, read_file(path()));
+  EXPECT_EQ("files t1.dat work", list_dir(site_.root()));  // no temporary file left
+
+  server.restart();
+  AdminDb after(server.socket());
+  after.exec("DROP TRIGGER KvBasis.stall");
+  EXPECT_EQ(0, site_.run({"ZKDNL31P", "T1", path(), "1"}, options).status);
+  EXPECT_EQ(complete, read_file(path()));
+}
+
+TEST_F(FaultsTest, ConnectionKilledMidRunLeavesTheOldFileAndTheNextRunIsComplete) {
+  load_site(admin());
+  ASSERT_EQ(0, site_.run({"ZKDNL31P", "T1", path(), "1"}).status);
+  const std::string complete = read_file(path());
+
+  write_file(path(), kOld);
+  stall_at_badge_2000(admin());
+  auto run = std::async(std::launch::async,
+                        [&] { return site_.run({"ZKDNL31P", "T1", path(), "1"}); });
+  const std::string id = wait_for_stalled_run(admin());
+  ASSERT_NE("0", id);
+  AdminDb killer;
+  killer.exec("KILL CONNECTION " + id);
+  const RunResult killed = run.get();
+  EXPECT_EQ(5, killed.status);
+  EXPECT_NE(std::string::npos, killed.out.find("Verbindung zur Datenbank verloren!")) << killed.out;
+  EXPECT_EQ(kOld, read_file(path()));
+
+  admin().exec("DROP TRIGGER KvBasis.stall");
+  EXPECT_EQ(0, site_.run({"ZKDNL31P", "T1", path(), "1"}).status);
+  EXPECT_EQ(complete, read_file(path()));
+}
+
+TEST_F(FaultsTest, RefusedInsertsAreReportedPerRecordAndTheOthersWritten) {
+  load_site(admin());
+  admin().exec(
+      "CREATE TRIGGER KvBasis.refuse BEFORE INSERT ON KvBasis.Kvb999Tmp FOR EACH ROW "
+      "BEGIN IF NEW.TmpStr LIKE '0000_7 %' THEN "
+      "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'; END IF; END");
+  const RunResult r = site_.run({"ZKDNL31P", "T1", path(), "1"});
+  EXPECT_EQ(0, r.status);
+  // Badges 000007, 000017, ..., 000097: ten refused records, each with its two messages.
+  for (int n = 7; n < 100; n += 10) {
+    char record[64];
+    std::snprintf(record, sizeof record, "%06d       ", n);
+    const std::string expected = "Insert-Error Kvb999Tmp! ErrNr: 1644User: " + path() +
+                                 "  String: " + record;
+    EXPECT_NE(std::string::npos, r.out.find(expected)) << n;
+  }
+  EXPECT_NE(std::string::npos,
+            r.out.find("Ausweise gesamt: " + std::to_string(kBadges) +
+                       " davon in Datei gestellt: " + std::to_string(kBadges - 10) + "\n"));
+  const std::string file = read_file(path());
+  EXPECT_EQ(48u * (kBadges - 10), file.size());
+  EXPECT_EQ(std::string::npos, file.find("000007 "));
+  EXPECT_NE(std::string::npos, file.find("000008 "));
+}
+
+TEST_F(FaultsTest, FileSystemFullLeavesTheOldFileAndNoTemporaryFile) {
+  load_site(admin());
+  write_file(path(), kOld);
+  RunOptions options;
+  // A file-size limit of a few blocks: the records do not fit.
+  options.prefix = {"bash", "-c", "ulimit -f 4 && exec \"$0\" \"$@\""};
+  const RunResult r = site_.run({"ZKDNL31P", "T1", path(), "1"}, options);
+  EXPECT_EQ(6, r.status);
+  EXPECT_NE(std::string::npos,
+            r.out.find("Downloadfile " + path() + " konnte nicht geschrieben werden!\n"));
+  EXPECT_EQ(kOld, read_file(path()));
+  EXPECT_EQ("files t1.dat work", list_dir(site_.root()));
+
+  const RunResult appended = site_.run({"ZKDNL31P", "T1", path(), "0"}, options);
+  EXPECT_EQ(6, appended.status);
+  EXPECT_EQ(kOld, read_file(path()));
+}
