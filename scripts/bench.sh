@@ -54,6 +54,7 @@ while [ $# -gt 0 ]; do
 done
 [[ "$runs" =~ ^[1-9][0-9]*$ ]] || die "--runs wants a positive number"
 [ -n "$functions" ] || die "--functions wants at least one code"
+functions=${functions^^}  # the program's own reading; also names the kept files alike
 [ -z "$compare" ] || [ -f "$compare/bench.meta" ] || die "$compare/bench.meta not found"
 
 scripts/install-deps.sh
