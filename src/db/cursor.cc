@@ -88,6 +88,10 @@ int db_fetch_row(QueryCursor& cursor, DbRow& row) {
   return 0;
 }
 
+unsigned db_column_count(const QueryCursor& cursor) {
+  return cursor.result ? mysql_num_fields(cursor.result.get()) : 0;
+}
+
 int db_close_cursor(QueryCursor& cursor) {
   if (!cursor.result) return -1;
   cursor.result.reset();

@@ -59,6 +59,9 @@ int db_open_cursor(QueryCursor& cursor);
 // further call), or -1 when the cursor holds no result set.
 int db_fetch_row(QueryCursor& cursor, DbRow& row);
 
+// The number of columns of the cursor's result; 0 without one.
+unsigned db_column_count(const QueryCursor& cursor);
+
 // Frees the cursor's result. Returns 0, or -1 when it held none.
 int db_close_cursor(QueryCursor& cursor);
 

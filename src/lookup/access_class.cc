@@ -1,6 +1,7 @@
 #include "lookup/access_class.h"
 
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 #include "db/cursor.h"
@@ -8,6 +9,7 @@
 #include "db/schemas.h"
 #include "db/text.h"
 #include "lookup/badge_fields.h"
+#include "lookup/prefetch.h"
 
 namespace {
 // clang-format off
@@ -34,6 +36,8 @@ struct Source {
   const char* const* tables;  // suffixes after the schema name, Kvb408Bzu last
   Extra extra;
   bool pad_class;  // "%-3s" as the badge's own class; the person entries' class stays bare
+  // The tables in the order the statement reads them from the key on, for a whole pass.
+  std::initializer_list<const char*> join_order;
 };
 
 constexpr const char* kBzu[] = {".Kvb408Bzu ", nullptr};
@@ -60,10 +64,58 @@ void put_column(BadgeRecord& badge, char (&field)[N], const char* column, const 
   badge_field_put(badge, field, text, reason);
 }
 
+// Writes an assignment row of the source into the badge.
+void apply_row(BadgeRecord& badge, const Source& source, DbRow row) {
+  int column = 0;
+  switch (source.extra) {
+    case Extra::kNone:
+      break;
+    case Extra::kGroup:
+      put_column(badge, badge.AswGrp, row[column++], kTooLongGroup);
+      break;
+    case Extra::kCostCentre:
+      put_column(badge, badge.ZuoKst, row[column++], "Kostenstelle (max. 30 Zeichen)");
+      break;
+    case Extra::kDepartment:
+      put_column(badge, badge.ZuoAbt, row[column++], "Abteilung (max. 15 Zeichen)");
+      break;
+  }
+  put_column(badge, badge.AswGvo, row[column], kTooLongValidFrom);
+  put_column(badge, badge.AswGbi, row[column + 1], kTooLongValidTo);
+  if (const char* access_class = row[column + 2]; access_class != nullptr) {
+    std::string text = access_class;
+    trim_trailing_blanks(text);
+    if (source.pad_class) text = badge_class_padded(text);
+    badge_field_put(badge, badge.AswBkl, text, kTooLongClass);
+  }
+}
+
+std::string join_tables(const Source& source) {
+  const std::string schema = db_quote_identifier(current_schema);
+  std::string tables;
+  for (const char* table : source.join_order) {
+    tables += (tables.empty() ? "" : ", ") + schema + table;
+  }
+  return tables;
+}
+
 // Runs one source for the badge: 0 with the first row's assignment written into the badge,
 // RC_NO_ROW without one, else the failed query's code (the badge unchanged).
-int resolve_from(BadgeRecord& badge, const Source& source) {
-  const char* key = source.extra == Extra::kGroup ? badge.AswGrp : badge.AswPnr;
+int resolve_from(BadgeRecord& badge, const Source& source, PrefetchedRows& pass_rows) {
+  const bool by_group = source.extra == Extra::kGroup;
+  const char* key = by_group ? badge.AswGrp : badge.AswPnr;
+  // A badge whose values were cut asks with its cut key, as its own statement would.
+  if (badge.too_long == nullptr) {
+    if (const PrefetchedRows* rows =
+            prefetch_rows(pass_rows, source.query, by_group ? PrefetchKey::kGroup : PrefetchKey::kPerson,
+                          join_tables(source))) {
+      const auto found = rows->first_rows.find(key);
+      if (found == rows->first_rows.end()) return query_status = RC_NO_ROW;
+      PrefetchRowCopy copy(found->second);
+      apply_row(badge, source, copy.row());
+      return query_status = 0;
+    }
+  }
   db_format_query(source.purpose, source.query, from_list(source.tables).c_str(),
                   db_escape(key).c_str());
   lookup_cursor.query_text = query_buffer;
@@ -71,67 +123,48 @@ int resolve_from(BadgeRecord& badge, const Source& source) {
   if (query_status != 0) return query_status;
   query_status = db_fetch_row(lookup_cursor, current_row);
   const int rc = query_status;
-  if (rc == 0) {
-    const DbRow row = current_row;
-    int column = 0;
-    switch (source.extra) {
-      case Extra::kNone:
-        break;
-      case Extra::kGroup:
-        put_column(badge, badge.AswGrp, row[column++], kTooLongGroup);
-        break;
-      case Extra::kCostCentre:
-        put_column(badge, badge.ZuoKst, row[column++], "Kostenstelle (max. 30 Zeichen)");
-        break;
-      case Extra::kDepartment:
-        put_column(badge, badge.ZuoAbt, row[column++], "Abteilung (max. 15 Zeichen)");
-        break;
-    }
-    put_column(badge, badge.AswGvo, row[column], kTooLongValidFrom);
-    put_column(badge, badge.AswGbi, row[column + 1], kTooLongValidTo);
-    if (const char* access_class = row[column + 2]; access_class != nullptr) {
-      std::string text = access_class;
-      trim_trailing_blanks(text);
-      if (source.pad_class) text = badge_class_padded(text);
-      badge_field_put(badge, badge.AswBkl, text, kTooLongClass);
-    }
-  }
+  if (rc == 0) apply_row(badge, source, current_row);
   db_close_cursor(lookup_cursor);
   return rc;
 }
 
-constexpr Source kBadgeGroup = {"Berechtigungsklasse der Ausweisgruppe", kByBadgeGroup, kBzu,
-                                Extra::kGroup, true};
-constexpr Source kCostCentre = {"Berechtigungsklasse der Kostenstelle", kByCostCentre, kZuoBzu,
-                                Extra::kCostCentre, true};
-constexpr Source kCostCentreGroup = {"Berechtigungsklasse des Kostenstellenverbunds",
-                                     kByCostCentreGroup, kKstZuoBzu, Extra::kNone, true};
-constexpr Source kDepartment = {"Berechtigungsklasse der Abteilung", kByDepartment, kZuoBzu,
-                                Extra::kDepartment, true};
-constexpr Source kDepartmentList = {"Berechtigungsklasse der Abteilungsliste", kByDepartmentList,
-                                    kAblZuoBzu, Extra::kNone, true};
-constexpr Source kPerson = {"Berechtigungsklasse der Person", kByPerson, kBsvBzu, Extra::kNone,
-                            false};
+const Source kBadgeGroup = {"Berechtigungsklasse der Ausweisgruppe", kByBadgeGroup, kBzu,
+                            Extra::kGroup, true, {".Kvb408Bzu"}};
+const Source kCostCentre = {"Berechtigungsklasse der Kostenstelle", kByCostCentre, kZuoBzu,
+                            Extra::kCostCentre, true, {".Kvb311Zuo", ".Kvb408Bzu"}};
+const Source kCostCentreGroup = {"Berechtigungsklasse des Kostenstellenverbunds",
+                                 kByCostCentreGroup, kKstZuoBzu, Extra::kNone, true,
+                                 {".Kvb311Zuo", ".O1003Kststelle", ".Kvb408Bzu"}};
+const Source kDepartment = {"Berechtigungsklasse der Abteilung", kByDepartment, kZuoBzu,
+                            Extra::kDepartment, true, {".Kvb311Zuo", ".Kvb408Bzu"}};
+const Source kDepartmentList = {"Berechtigungsklasse der Abteilungsliste", kByDepartmentList,
+                                kAblZuoBzu, Extra::kNone, true,
+                                {".Kvb311Zuo", ".G1102AbtLst", ".Kvb408Bzu"}};
+const Source kPerson = {"Berechtigungsklasse der Person", kByPerson, kBsvBzu, Extra::kNone, false,
+                        {".Kvb310Bsv", ".Kvb408Bzu"}};
+
+// Each source's rows of the current badge pass.
+PrefetchedRows pass_rows[6];
 
 }  // namespace
 
 int access_class_by_badge_group(BadgeRecord& badge) {
-  return resolve_from(badge, kBadgeGroup);
+  return resolve_from(badge, kBadgeGroup, pass_rows[0]);
 }
 int access_class_by_cost_centre(BadgeRecord& badge) {
-  return resolve_from(badge, kCostCentre);
+  return resolve_from(badge, kCostCentre, pass_rows[1]);
 }
 int access_class_by_cost_centre_group(BadgeRecord& badge) {
-  return resolve_from(badge, kCostCentreGroup);
+  return resolve_from(badge, kCostCentreGroup, pass_rows[2]);
 }
 int access_class_by_department(BadgeRecord& badge) {
-  return resolve_from(badge, kDepartment);
+  return resolve_from(badge, kDepartment, pass_rows[3]);
 }
 int access_class_by_department_list(BadgeRecord& badge) {
-  return resolve_from(badge, kDepartmentList);
+  return resolve_from(badge, kDepartmentList, pass_rows[4]);
 }
 int access_class_by_person(BadgeRecord& badge) {
-  return resolve_from(badge, kPerson);
+  return resolve_from(badge, kPerson, pass_rows[5]);
 }
 
 int access_class_resolve(BadgeRecord& badge) {

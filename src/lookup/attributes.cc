@@ -9,6 +9,7 @@
 #include "db/schemas.h"
 #include "db/text.h"
 #include "lookup/badge_fields.h"
+#include "lookup/prefetch.h"
 
 namespace {
 // clang-format off
@@ -49,6 +50,51 @@ bool put_terminal_column(char (&field)[N], const char* column) {
   return copy_text(field, N, text.c_str());
 }
 
+// Answers from the pass's rows: true with the first row of key handed to take (rc 0) or
+// none (RC_NO_ROW); false when the lookup has to send its own statement.
+template <typename Take>
+bool pass_first_row(PrefetchedRows& pass_rows, const char* per_badge_format, PrefetchKey kind,
+                    const std::string& tables, const BadgeRecord& badge, const char* key,
+                    int& rc, Take take) {
+  // A badge whose values were cut asks with its cut key, as its own statement would.
+  if (badge.too_long != nullptr) return false;
+  const PrefetchedRows* rows = prefetch_rows(pass_rows, per_badge_format, kind, tables);
+  if (rows == nullptr) return false;
+  const auto found = rows->first_rows.find(key);
+  if (found == rows->first_rows.end()) {
+    rc = RC_NO_ROW;
+  } else {
+    PrefetchRowCopy copy(found->second);
+    take(copy.row());
+    rc = 0;
+  }
+  query_status = rc;
+  return true;
+}
+
+PrefetchedRows location_rows;
+PrefetchedRows person_rows;
+
+void take_location(BadgeRecord& badge, DbRow row) {
+  if (row[0] == nullptr) return;
+  std::string text(row[0], strnlen(row[0], kLocationTextRead));
+  trim_trailing_blanks(text);
+  // Three places, zero bytes after a shorter text; the terminator is the record's own.
+  std::strncpy(badge.StoKtx, text.c_str(), kLocationTextShown);
+}
+
+void take_person(BadgeRecord& badge, DbRow row) {
+  if (row[0] != nullptr) {
+    const long language = std::strtol(row[0], nullptr, 10);
+    badge_field_put(badge, badge.PnrSpr, std::to_string(language), "Sprache (max. 4 Zeichen)");
+  }
+  if (row[1] != nullptr) {
+    std::string list = row[1];
+    trim_trailing_blanks(list);
+    badge_field_put(badge, badge.PnrSal, list, "Saldenliste (max. 10 Zeichen)");
+  }
+}
+
 }  // namespace
 
 int terminal_attributes(const char* terminal, TerminalAttributes& out) {
@@ -63,29 +109,25 @@ int terminal_attributes(const char* terminal, TerminalAttributes& out) {
 }
 
 int badge_location_text(BadgeRecord& badge) {
+  int rc = 0;
+  const auto take = [&](DbRow row) { take_location(badge, row); };
+  if (pass_first_row(location_rows, kLocationQuery, PrefetchKey::kBadgeNumber,
+                     "KvBasis.Kvb113Awv, KvBasis.Kvb113Sto", badge, badge.AswNum, rc, take)) {
+    return rc;
+  }
   db_format_query("Standort des Ausweises", kLocationQuery, db_escape(badge.AswNum).c_str());
-  return first_row([&](DbRow row) {
-    if (row[0] == nullptr) return;
-    std::string text(row[0], strnlen(row[0], kLocationTextRead));
-    trim_trailing_blanks(text);
-    // Three places, zero bytes after a shorter text; the terminator is the record's own.
-    std::strncpy(badge.StoKtx, text.c_str(), kLocationTextShown);
-  });
+  return first_row(take);
 }
 
 int person_attributes(BadgeRecord& badge) {
   const std::string person_table = db_quote_identifier(current_schema) + ".Kvb300Pnr ";
+  int rc = 0;
+  const auto take = [&](DbRow row) { take_person(badge, row); };
+  if (pass_first_row(person_rows, kPersonQuery, PrefetchKey::kPerson, person_table, badge,
+                     badge.AswPnr, rc, take)) {
+    return rc;
+  }
   db_format_query("Person des Ausweises", kPersonQuery, person_table.c_str(),
                   db_escape(badge.AswPnr).c_str());
-  return first_row([&](DbRow row) {
-    if (row[0] != nullptr) {
-      const long language = std::strtol(row[0], nullptr, 10);
-      badge_field_put(badge, badge.PnrSpr, std::to_string(language), "Sprache (max. 4 Zeichen)");
-    }
-    if (row[1] != nullptr) {
-      std::string list = row[1];
-      trim_trailing_blanks(list);
-      badge_field_put(badge, badge.PnrSal, list, "Saldenliste (max. 10 Zeichen)");
-    }
-  });
+  return first_row(take);
 }

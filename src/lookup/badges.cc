@@ -7,6 +7,7 @@
 #include "db/escape.h"
 #include "db/text.h"
 #include "lookup/badge_fields.h"
+#include "lookup/prefetch.h"
 
 namespace {
 // clang-format off
@@ -37,6 +38,7 @@ long badge_type(const char* text) {
 }  // namespace
 
 int badges_open(const char* schema) {
+  prefetch_pass_begin(schema);
   db_format_query("Ausweise des Mandanten", kBadgeQuery, db_escape(schema).c_str());
   badge_cursor.query_text = query_buffer;
   query_status = db_open_cursor(badge_cursor);
@@ -67,6 +69,7 @@ int badges_fetch(BadgeRecord& badge) {
 }
 
 int badges_close() {
+  prefetch_pass_end();
   query_status = db_close_cursor(badge_cursor);
   return query_status;
 }

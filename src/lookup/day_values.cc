@@ -5,6 +5,7 @@
 
 #include "db/cursor.h"
 #include "db/escape.h"
+#include "lookup/prefetch.h"
 
 namespace {
 // The two tables carry no schema: the server reads them from the connection's own
@@ -21,6 +22,14 @@ constexpr int kDayValueCount = 9;
 // A sum as the server writes it ("90.75" for a decimal column): its whole part.
 long whole_number(const char* text) {
   return text == nullptr ? 0 : std::strtol(text, nullptr, 10);
+}
+PrefetchedRows pass_rows;
+
+// Only the first row counts, even when the person has several of the previous day.
+void take_day_values(BadgeRecord& badge, DbRow row) {
+  for (int i = 0; i < kDayValueCount; ++i) {
+    badge.day_values[i] = format_hours_minutes(whole_number(row[i]));
+  }
 }
 }  // namespace
 
@@ -42,6 +51,17 @@ std::string format_hours_minutes(long minutes) {
 }
 
 int day_values_fill(BadgeRecord& badge) {
+  // A badge whose values were cut asks with its cut person number, as its own statement would.
+  if (badge.too_long == nullptr) {
+    if (const PrefetchedRows* rows = prefetch_rows(pass_rows, kDayValuesQuery, PrefetchKey::kPerson,
+                                                   "Kvb320Tgb, Kvb300Pnr")) {
+      const auto found = rows->first_rows.find(badge.AswPnr);
+      if (found == rows->first_rows.end()) return query_status = RC_NO_ROW;
+      PrefetchRowCopy copy(found->second);
+      take_day_values(badge, copy.row());
+      return query_status = 0;
+    }
+  }
   db_format_query("Saldo Vortag", kDayValuesQuery, db_escape(badge.AswPnr).c_str());
   lookup_cursor.query_text = query_buffer;
   query_status = db_open_cursor(lookup_cursor);
@@ -52,10 +72,7 @@ int day_values_fill(BadgeRecord& badge) {
     db_close_cursor(lookup_cursor);
     return query_status;
   }
-  // Only the first row counts, even when the person has several of the previous day.
-  for (int i = 0; i < kDayValueCount; ++i) {
-    badge.day_values[i] = format_hours_minutes(whole_number(current_row[i]));
-  }
+  take_day_values(badge, current_row);
   db_close_cursor(lookup_cursor);
   return 0;
 }

@@ -1,11 +1,18 @@
 #include "lookup/readers.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
+#include <map>
+#include <optional>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "db/cursor.h"
 #include "db/escape.h"
 #include "db/text.h"
+#include "lookup/prefetch.h"
 
 namespace {
 // clang-format off
@@ -75,45 +82,102 @@ int zone_class_count_ztb3(const std::string& zone, const char* access_class, int
   return count_query(kZoneCountZtb3Query, zone, access_class, count);
 }
 
+namespace {
+
+struct Reader {
+  int number = 0;
+  std::string zone;
+};
+
+// Within a badge pass the terminal's readers and the zone counts of each access class are
+// the same for every badge: they are asked once per pass and kept.
+struct PassAnswers {
+  std::uint64_t pass = 0;
+  std::map<std::pair<std::string, long>, std::vector<Reader>> readers;
+  struct Count {
+    int rc = 0;
+    std::optional<int> value;  // none: the count was not delivered
+  };
+  std::map<std::tuple<const char*, std::string, std::string>, Count> counts;
+};
+PassAnswers answers;
+
+PassAnswers* pass_answers() {
+  const std::uint64_t pass = prefetch_pass();
+  if (pass == 0) return nullptr;
+  if (answers.pass != pass) answers = PassAnswers{pass, {}, {}};
+  return &answers;
+}
+
+// The readers as the reader query delivers them, ascending; a NULL column repeats the value
+// before it, as readers_fetch leaves it.
+std::vector<Reader> terminal_readers(const char* terminal, long highest) {
+  PassAnswers* pass = pass_answers();
+  if (pass != nullptr) {
+    const auto found = pass->readers.find({terminal, highest});
+    if (found != pass->readers.end()) return found->second;
+  }
+  std::vector<Reader> readers;
+  Reader reader;
+  readers_open(terminal, highest);
+  while (readers_fetch(reader.number, reader.zone) == 0) readers.push_back(reader);
+  readers_close();
+  if (pass != nullptr) pass->readers[{terminal, highest}] = readers;
+  return readers;
+}
+
+// A zone count as zone_class_count gives it: count set when it was delivered.
+int counted(const char* format, const std::string& zone, const char* access_class, int& count) {
+  PassAnswers* pass = pass_answers();
+  if (pass == nullptr) return count_query(format, zone, access_class, count);
+  const auto key = std::make_tuple(format, zone, std::string(access_class));
+  const auto found = pass->counts.find(key);
+  if (found != pass->counts.end()) {
+    if (found->second.value) count = *found->second.value;
+    return found->second.rc;
+  }
+  PassAnswers::Count answer;
+  int delivered = INT_MIN;
+  answer.rc = count_query(format, zone, access_class, delivered);
+  if (delivered != INT_MIN) {
+    answer.value = delivered;
+    count = delivered;
+  }
+  pass->counts[key] = answer;
+  return answer.rc;
+}
+
+}  // namespace
+
 int terminal_access_check(BadgeRecord& badge, const char* terminal, long highest, bool fill_slots) {
   bool found = false;
   int count = 0;
-  int reader = 0;
-  std::string zone;
-  readers_open(terminal, highest);
-  while (readers_fetch(reader, zone) == 0) {
+  for (const Reader& reader : terminal_readers(terminal, highest)) {
     // A reader below 1 has no slot; where slots are filled the terminal's records know
     // only readers from 1 on, so it takes no part there at all.
-    if (fill_slots && reader < 1) continue;
+    if (fill_slots && reader.number < 1) continue;
     // One authorised zone is enough; the walk goes on only to fill the slots.
     if (!found) {
-      zone_class_count(zone, badge.AswBkl, count);
+      counted(kZoneCountQuery, reader.zone, badge.AswBkl, count);
       found = count != 0;
     }
-    if (fill_slots && reader <= kSlotReaders) {
+    if (fill_slots && reader.number <= kSlotReaders) {
       // "%02d" of 1 to 11.
-      char* slot = badge.reader_slots[reader - 1];
-      slot[0] = static_cast<char>('0' + reader / 10);
-      slot[1] = static_cast<char>('0' + reader % 10);
+      char* slot = badge.reader_slots[reader.number - 1];
+      slot[0] = static_cast<char>('0' + reader.number / 10);
+      slot[1] = static_cast<char>('0' + reader.number % 10);
       slot[2] = '\0';
     }
   }
-  readers_close();
   return found ? 1 : 0;
 }
 
 int terminal_time_check(const BadgeRecord& badge, const char* terminal) {
-  int result = 1;
   int count = 0;
-  int reader = 0;
-  std::string zone;
-  readers_open(terminal, 1);
-  while (readers_fetch(reader, zone) == 0) {
-    if (reader != 1) continue;
-    zone_class_count_ztb3(zone, badge.AswBkl, count);
-    if (count != 0) result = 0;
-    break;
+  for (const Reader& reader : terminal_readers(terminal, 1)) {
+    if (reader.number != 1) continue;
+    counted(kZoneCountZtb3Query, reader.zone, badge.AswBkl, count);
+    return count != 0 ? 0 : 1;
   }
-  readers_close();
-  return result;
+  return 1;
 }

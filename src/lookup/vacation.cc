@@ -8,6 +8,7 @@
 #include "db/cursor.h"
 #include "db/escape.h"
 #include "db/schemas.h"
+#include "lookup/prefetch.h"
 
 namespace {
 // The entitlement query joins the person table as the days query does: its conditions
@@ -29,20 +30,40 @@ std::string client_tables(const char* first) {
   return schema + "." + first + ", " + schema + ".Kvb300Pnr ";
 }
 
-// Runs the query in query_buffer and reads the first row's columns first to first+count-1
-// into figures, which stay 0 when there is no row. open_rc receives the open's result;
-// the fetch's result is returned.
-int read_figures(int& open_rc, int first, int count, double* figures) {
+PrefetchedRows days_rows;
+PrefetchedRows entitlement_rows;
+
+void take_figures(DbRow row, int first, int count, double* figures) {
+  for (int i = 0; i < count; ++i)
+    figures[i] = decimal_number(row[first + i]);
+}
+
+// Reads the first row of the person's figures: columns first to first+count-1 into figures,
+// which stay 0 when there is no row. open_rc receives the open's result; the fetch's result
+// is returned.
+int read_figures(const BadgeRecord& badge, PrefetchedRows& pass_rows, const char* purpose,
+                 const char* format, const char* table, int& open_rc, int first, int count,
+                 double* figures) {
   for (int i = 0; i < count; ++i)
     figures[i] = 0.0;
+  open_rc = 0;
+  const std::string tables = client_tables(table);
+  // A badge whose values were cut asks with its cut person number, as its own statement would.
+  if (badge.too_long == nullptr) {
+    if (const PrefetchedRows* rows = prefetch_rows(pass_rows, format, PrefetchKey::kPerson, tables)) {
+      const auto found = rows->first_rows.find(badge.AswPnr);
+      if (found == rows->first_rows.end()) return RC_NO_ROW;
+      PrefetchRowCopy copy(found->second);
+      take_figures(copy.row(), first, count, figures);
+      return 0;
+    }
+  }
+  db_format_query(purpose, format, tables.c_str(), db_escape(badge.AswPnr).c_str());
   lookup_cursor.query_text = query_buffer;
   open_rc = db_open_cursor(lookup_cursor);
   if (open_rc != 0) return open_rc;
   const int fetch_rc = db_fetch_row(lookup_cursor, current_row);
-  if (fetch_rc == 0) {
-    for (int i = 0; i < count; ++i)
-      figures[i] = decimal_number(current_row[first + i]);
-  }
+  if (fetch_rc == 0) take_figures(current_row, first, count, figures);
   db_close_cursor(lookup_cursor);
   return fetch_rc;
 }
@@ -66,20 +87,18 @@ std::string format_decimal(double x) {
 }
 
 int vacation_values_fill(BadgeRecord& badge) {
-  const std::string person = db_escape(badge.AswPnr);
   int open_rc = 0;
 
   double days[3];  // UtgVtg, UtgRtg, UtgGut
-  db_format_query("Urlaubstage", kVacationDaysQuery, client_tables("Kvb332Utg").c_str(),
-                  person.c_str());
   // With the newest date first, the first row is the latest one not after today.
-  const int days_rc = read_figures(open_rc, 1, 3, days);
+  const int days_rc = read_figures(badge, days_rows, "Urlaubstage", kVacationDaysQuery,
+                                   "Kvb332Utg", open_rc, 1, 3, days);
   if (open_rc != 0) return query_status = open_rc;
 
   double entitlement[2];  // URVGUR, URVVJR
-  db_format_query("Urlaubsanspruch", kEntitlementQuery, client_tables("Kvb332Urv").c_str(),
-                  person.c_str());
-  const int entitlement_rc = read_figures(open_rc, 0, 2, entitlement);
+  const int entitlement_rc = read_figures(badge, entitlement_rows, "Urlaubsanspruch",
+                                          kEntitlementQuery, "Kvb332Urv", open_rc, 0, 2,
+                                          entitlement);
   if (open_rc != 0) return query_status = open_rc;
 
   const double remaining =
