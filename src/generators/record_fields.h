@@ -28,6 +28,10 @@ bool record_stage(const char* path, const std::string& record);
 bool refuse_unfit(const BadgeRecord& badge, std::size_t number_width, bool check_class,
                   bool check_dates);
 
+// As refuse_unfit with the class checked, for records that carry the valid-from date but
+// not the valid-to date: only the valid-from date must fit its 8 places.
+bool refuse_unfit_valid_from(const BadgeRecord& badge, std::size_t number_width);
+
 // The refusal message of a badge whose value named by reason does not fit:
 // "Ausweis %s mit zu langem Wert: %s\n".
 void print_refusal(const BadgeRecord& badge, const char* reason);

@@ -50,3 +50,35 @@ TEST(RefuseUnfit, NamesTheFirstValueThatDoesNotFit) {
     EXPECT_EQ(c.want[0] != '\0', refused);
   }
 }
+
+TEST(RefuseUnfitValidFrom, ChecksTheValidFromDateOnly) {
+  const struct {
+    const char* name;
+    void (*change)(BadgeRecord&);
+    const char* want;  // the message, empty when the badge fits
+  } cases[] = {
+      {"valid to does not matter", [](BadgeRecord& b) { std::strcpy(b.AswGbi, "202403021"); },
+       ""},
+      {"valid from", [](BadgeRecord& b) { std::strcpy(b.AswGvo, "202403011"); },
+       "Ausweis 1234567890123 mit zu langem Wert: Datum 202403011 (max. 8 Zeichen)\n"},
+      {"class", [](BadgeRecord& b) { std::strcpy(b.AswBkl, "1234"); },
+       "Ausweis 1234567890123 mit zu langem Wert: Berechtigungsklasse 1234 (max. 3 Zeichen)\n"},
+      {"value read too long, even the valid-to date",
+       [](BadgeRecord& b) {
+         b.too_long =
+             "G\xFC"
+             "ltig-bis-Datum (max. 14 Zeichen)";
+       },
+       "Ausweis 1234567890123 mit zu langem Wert: G\xFC"
+       "ltig-bis-Datum (max. 14 Zeichen)\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    BadgeRecord b = fitting_badge();
+    c.change(b);
+    testing::internal::CaptureStdout();
+    const bool refused = refuse_unfit_valid_from(b, 13);
+    EXPECT_EQ(c.want, testing::internal::GetCapturedStdout());
+    EXPECT_EQ(c.want[0] != '\0', refused);
+  }
+}

@@ -1,0 +1,134 @@
+#include "generators/zkdnl60p.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "db/cursor.h"
+#include "generators/record_fields.h"
+#include "lookup/access_class.h"
+#include "lookup/balance_list.h"
+#include "lookup/day_values.h"
+#include "lookup/readers.h"
+
+namespace {
+
+// Positions count from 0: columns 1 to 45 of the record are positions 0 to 44.
+constexpr std::size_t kRecordWidth = 45;
+constexpr std::size_t kNumberWidth = 13;
+constexpr long kHighestReader = 3;
+constexpr std::size_t kEntries = 3;  // readers 1 to 3
+constexpr std::size_t kFirstEntry = 30;
+constexpr std::size_t kEntryWidth = 5;
+
+// The display codes and the day value each one shows; compared whole and case-sensitive.
+constexpr struct {
+  const char* code;
+  int day_value;
+} kDayValueCodes[] = {{"#W2", 0},  {"#W9", 1},  {"#W10", 2}, {"#W11", 3}, {"#W12", 4},
+                      {"#W13", 5}, {"#W14", 6}, {"#W15", 7}, {"#W16", 8}};
+
+// A field of the record: its value written with its own length, at most width characters.
+void put_field(std::string& record, std::size_t pos, std::size_t width, std::string_view text) {
+  record_put(record, pos, text.substr(0, width));
+}
+
+const char* flag_text(bool set) {
+  return set ? "1" : "0";
+}
+
+// A slot names a reader once the access check wrote the reader's number there; the preset
+// blanks, or nothing at all, name none.
+bool slot_names_reader(const char* slot) {
+  return std::isdigit(static_cast<unsigned char>(slot[0])) != 0;
+}
+
+// The day value that code shows, or nothing.
+std::string_view day_value_for(const BadgeRecord& badge, std::string_view code) {
+  for (const auto& entry : kDayValueCodes) {
+    if (code == entry.code) return badge.day_values[entry.day_value];
+  }
+  return {};
+}
+
+// The code of the first line the terminal's balance display list delivers. A list that is
+// empty or cannot be read, or a first line without code, gives none: the records then
+// leave the value blank.
+std::string first_display_code(const char* terminal) {
+  BalanceSlot slot;
+  if (balance_list_open(terminal) == 0) (void)balance_list_fetch(slot);
+  balance_list_close();
+  return slot.code;
+}
+
+// Handles one fetched badge; true when its record was staged.
+bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal,
+                  const std::string& display_code) {
+  for (std::size_t i = 0; i < kEntries; ++i)
+    std::strcpy(badge.reader_slots[i], "  ");
+  const bool has_class = access_class_resolve(badge) == 1;
+  // Number, class and valid-from date are final here; one that does not fit its field
+  // would run into the next.
+  if (refuse_unfit_valid_from(badge, kNumberWidth)) return false;
+
+  // 23-29: without the person's previous-day row the places stay blank, whatever the code.
+  if (day_values_fill(badge) != 0) {
+    for (std::string& value : badge.day_values)
+      value.clear();
+  }
+
+  // 22 and 30-44: a badge without usable class has no access, but may still record time.
+  const bool access =
+      has_class && terminal_access_check(badge, terminal, kHighestReader, true) != 0;
+  std::strcpy(badge.access_flag, flag_text(access));
+  // 21: time recording, asked for every badge.
+  std::strcpy(badge.time_flag, flag_text(terminal_time_check(badge, terminal) != 0));
+  if (badge.time_flag[0] != '1' && badge.access_flag[0] != '1') {
+    std::printf("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", badge.AswNum,
+                terminal);
+    return false;
+  }
+  return record_stage(path, zkdnl60p_format(badge, display_code));
+}
+
+}  // namespace
+
+std::string zkdnl60p_format(const BadgeRecord& badge, std::string_view display_code) {
+  std::string record(kRecordWidth, ' ');
+  put_field(record, 0, kNumberWidth, badge.AswNum);
+  put_field(record, 13, 8, badge.AswGvo);
+  if (record.compare(13, 8, "        ") == 0) record.replace(13, 8, "00000000");
+  const bool access = std::strcmp(badge.access_flag, "1") == 0;
+  record[21] = std::strcmp(badge.time_flag, "1") == 0 ? '1' : '0';
+  record[22] = access ? '1' : '0';
+  put_field(record, 23, 7, day_value_for(badge, display_code));
+  if (access) {
+    // Every reader of the terminal up to 3 gets the class, whichever zone authorised it.
+    for (std::size_t i = 0; i < kEntries; ++i) {
+      if (!slot_names_reader(badge.reader_slots[i])) continue;
+      const std::size_t entry = kFirstEntry + i * kEntryWidth;
+      put_field(record, entry, 2, badge.reader_slots[i]);
+      put_field(record, entry + 2, 3, badge.AswBkl);
+    }
+  }
+  return record;
+}
+
+int zkdnl60p_generate(const char* path, const char* terminal, const char* schema) {
+  BadgeCounts counts;
+  const std::string display_code = first_display_code(terminal);
+  int rc = badges_open(schema);
+  if (rc == 0) {
+    BadgeRecord badge;
+    while ((rc = badges_fetch(badge)) == 0) {
+      ++counts.read;
+      if (handle_badge(badge, path, terminal, display_code)) ++counts.staged;
+      badge = BadgeRecord{};
+    }
+  }
+  badges_close();
+  // Going on without the rest of the list would leave valid badges out of the download.
+  if (rc != RC_NO_ROW) return badge_list_failed(rc, schema);
+  print_summary(counts);
+  return 0;
+}
