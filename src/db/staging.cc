@@ -56,6 +56,32 @@ int staging_insert(const char* key, const char* record) {
   return run_committed();
 }
 
+void staging_insert_batch(const char* key, const std::vector<std::string>& records,
+                          std::vector<int>& codes) {
+  codes.assign(records.size(), 0);
+  if (records.size() > 1) {
+    // The single insert's statement with one row of values per record.
+    const std::string escaped_key = db_escape(key);
+    std::string statement = " INSERT INTO KvBasis.Kvb999Tmp    ( TmpUsr, TmpStr)    VALUES ";
+    for (std::size_t i = 0; i < records.size(); ++i) {
+      statement += i == 0 ? "('" : ", ('";
+      statement += escaped_key + "', '" + db_escape(records[i]) + "'  )";
+    }
+    statement += ' ';
+    QueryCursor cursor;
+    cursor.query_text = statement.c_str();
+    query_status = db_open_cursor(cursor);
+    db_close_cursor(cursor);
+    if (query_status == 0) query_status = commit_or_code();
+    if (query_status == 0) return;
+    // Nothing of a refused statement stays; after a failed COMMIT nothing of the batch does.
+    db_execute("Kvb999Tmp zuruecksetzen", "ROLLBACK");
+  }
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    codes[i] = staging_insert(key, records[i].c_str());
+  }
+}
+
 int staging_clear(const char* key) {
   db_format_query("Kvb999Tmp loeschen", kDelete, db_escape(key).c_str());
   return run_committed();

@@ -3,6 +3,8 @@
 // file's path, read back sorted by the record text when every client schema is done.
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 // A staging key (the download file's path) has at most 159 characters, a record 512.
 inline constexpr std::size_t kStagingKeyMax = 159;
@@ -25,6 +27,13 @@ int staging_lock(const char* key, int wait_seconds);
 // Inserts one record under key and commits it at once. Returns 0, or the code of the failed
 // INSERT or COMMIT (the record is then not staged).
 int staging_insert(const char* key, const char* record);
+
+// Inserts several records under key with one statement, committed at once. codes receives
+// for each record 0 or the code of its failed statement: when the server refuses the
+// statement or its COMMIT, every record is inserted on its own (staging_insert), so that
+// each record that cannot be staged gets its own code and the others are staged.
+void staging_insert_batch(const char* key, const std::vector<std::string>& records,
+                          std::vector<int>& codes);
 
 // Deletes every record under key and commits. Returns 0 or the failed statement's code.
 int staging_clear(const char* key);

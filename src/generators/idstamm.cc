@@ -86,6 +86,6 @@ int idstamm_generate(const char* path, const char* terminal, const char* schema)
   badges_close();
   // Going on without the rest of the list would leave valid badges out of the export.
   if (rc != RC_NO_ROW) return badge_list_failed(rc, schema);
-  print_summary(counts);
+  finish_schema(counts);
   return 0;
 }

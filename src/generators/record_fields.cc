@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "db/staging.h"
+#include "lookup/prefetch.h"
 
 void record_put(std::string& record, std::size_t pos, std::string_view text) {
   if (pos >= record.size()) return;
@@ -13,18 +15,76 @@ void record_put(std::string& record, std::size_t pos, std::string_view text) {
                  text.substr(0, record.size() - pos));
 }
 
-bool record_stage(const char* path, const std::string& record) {
-  // The staging table holds what the output step can read back into record_buffer.
-  const std::size_t n = std::min(record.size(), sizeof record_buffer - 1);
-  std::memcpy(record_buffer, record.data(), n);
-  record_buffer[n] = '\0';
-  const int rc = staging_insert(path, record_buffer);
-  if (rc != 0) {
-    std::printf("Insert-Error Kvb999Tmp! ErrNr: %d", rc);
-    std::printf("User: %s  String: %s", path, record_buffer);
-    return false;
+namespace {
+
+// Records queued for the staging table, all under one path.
+struct PendingRecords {
+  std::string path;
+  std::vector<std::string> records;
+  std::size_t bytes = 0;
+};
+PendingRecords pending;
+// Records of the current client schema whose insert failed after they were counted.
+int failed_since_schema_start = 0;
+
+// A batch's statement stays well below the server's packet limit (16 MB by default).
+constexpr std::size_t kBatchRecords = 2000;
+constexpr std::size_t kBatchBytes = 1 << 20;
+
+void print_insert_error(int rc, const char* path, const char* record) {
+  std::printf("Insert-Error Kvb999Tmp! ErrNr: %d", rc);
+  std::printf("User: %s  String: %s", path, record);
+}
+
+// The record as the output step can read it back into record_buffer: up to its first zero
+// byte, at most 512 characters.
+std::string stageable(const std::string& record) {
+  const std::size_t n =
+      std::min({record.size(), std::strlen(record.c_str()), sizeof record_buffer - 1});
+  return record.substr(0, n);
+}
+
+void flush_pending() {
+  if (pending.records.empty()) return;
+  std::vector<int> codes;
+  staging_insert_batch(pending.path.c_str(), pending.records, codes);
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    if (codes[i] == 0) continue;
+    print_insert_error(codes[i], pending.path.c_str(), pending.records[i].c_str());
+    ++failed_since_schema_start;
   }
+  pending.records.clear();
+  pending.bytes = 0;
+}
+
+}  // namespace
+
+bool record_stage(const char* path, const std::string& record) {
+  const std::string text = stageable(record);
+  if (!prefetch_enabled()) {
+    std::memcpy(record_buffer, text.c_str(), text.size() + 1);
+    const int rc = staging_insert(path, record_buffer);
+    if (rc != 0) {
+      print_insert_error(rc, path, record_buffer);
+      return false;
+    }
+    return true;
+  }
+  if (pending.path != path) {
+    flush_pending();
+    pending.path = path;
+  }
+  pending.bytes += text.size();
+  pending.records.push_back(text);
+  if (pending.records.size() >= kBatchRecords || pending.bytes >= kBatchBytes) flush_pending();
   return true;
+}
+
+void finish_schema(BadgeCounts& counts) {
+  flush_pending();
+  counts.staged -= failed_since_schema_start;
+  failed_since_schema_start = 0;
+  std::printf("Ausweise gesamt: %d davon in Datei gestellt: %d\n", counts.read, counts.staged);
 }
 
 namespace {
@@ -70,11 +130,10 @@ void print_refusal(const BadgeRecord& badge, const char* reason) {
   std::printf("Ausweis %s mit zu langem Wert: %s\n", badge.AswNum, reason);
 }
 
-void print_summary(const BadgeCounts& counts) {
-  std::printf("Ausweise gesamt: %d davon in Datei gestellt: %d\n", counts.read, counts.staged);
-}
-
 int badge_list_failed(int rc, const char* schema) {
+  // The run stops: records still queued are not staged.
+  pending = PendingRecords{};
+  failed_since_schema_start = 0;
   std::printf("Fehler beim Lesen der Ausweise! ErrNr: %d Schema: %s\n", rc, schema);
   return 1;
 }

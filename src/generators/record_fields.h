@@ -18,8 +18,15 @@ struct BadgeCounts {
 // text leaves what stood behind it. Never writes past the record's end.
 void record_put(std::string& record, std::size_t pos, std::string_view text);
 
-// Stages record under path. On failure prints the two insert messages and returns false.
+// Stages record under path. Records are sent to the staging table in batches (one
+// statement per batch; VESTRAGEN_PER_BADGE=1 sends each on its own): true when the record
+// was staged or queued. A record that cannot be staged gets the two insert messages, when
+// it is staged or when its batch is, and does not count as staged (finish_schema).
 bool record_stage(const char* path, const std::string& record);
+
+// Ends a client schema: stages the records still queued, takes the records whose insert
+// failed since the schema's first record off counts.staged, and prints the summary line.
+void finish_schema(BadgeCounts& counts);
 
 // Refuses, with a message naming the badge and the value, a badge whose values do not fit
 // the record: a value that did not fit its BadgeRecord field, a badge number longer than
@@ -35,9 +42,6 @@ bool refuse_unfit_valid_from(const BadgeRecord& badge, std::size_t number_width)
 // The refusal message of a badge whose value named by reason does not fit:
 // "Ausweis %s mit zu langem Wert: %s\n".
 void print_refusal(const BadgeRecord& badge, const char* reason);
-
-// "Ausweise gesamt: ..." for one client schema.
-void print_summary(const BadgeCounts& counts);
 
 // The badge list of schema could not be read: prints why the run stops and returns the
 // generator's failure result.

@@ -129,6 +129,6 @@ int zkdnl60p_generate(const char* path, const char* terminal, const char* schema
   badges_close();
   // Going on without the rest of the list would leave valid badges out of the download.
   if (rc != RC_NO_ROW) return badge_list_failed(rc, schema);
-  print_summary(counts);
+  finish_schema(counts);
   return 0;
 }

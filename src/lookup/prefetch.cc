@@ -42,8 +42,8 @@ std::string keys_statement(PrefetchKey key) {
 }  // namespace
 
 bool prefetch_enabled() {
-  const char* mode = std::getenv("VESTRAGEN_LOOKUP");
-  return mode == nullptr || std::strcmp(mode, "direct") != 0;
+  const char* per_badge = std::getenv("VESTRAGEN_PER_BADGE");
+  return per_badge == nullptr || std::strcmp(per_badge, "1") != 0;
 }
 
 void prefetch_pass_begin(const char* schema) {

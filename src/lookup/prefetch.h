@@ -3,7 +3,7 @@
 // statements per schema instead of several per badge. Within a pass (from badges_open to
 // badges_close) each lookup runs its own statement once for every key of the schema's
 // badges and then answers each badge from those rows; outside a pass, or with
-// VESTRAGEN_LOOKUP=direct, every lookup sends its statement per badge.
+// VESTRAGEN_PER_BADGE=1, every lookup sends its statement per badge.
 //
 // The statement for all keys keeps the per-badge statement's conditions and compares the
 // key column with the badge's own value, on the server, by the column's rules (letter case
@@ -20,7 +20,8 @@
 
 #include "db/cursor.h"
 
-// False when VESTRAGEN_LOOKUP=direct asks for the statements per badge.
+// False when VESTRAGEN_PER_BADGE=1 asks for every statement per badge, as the program's
+// reference behaviour (lookups per badge, each record inserted and committed on its own).
 bool prefetch_enabled();
 
 void prefetch_pass_begin(const char* schema);

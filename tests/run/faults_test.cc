@@ -32,12 +32,12 @@ void load_site(AdminDb& db) {
       std::to_string(kBadges) + ";");
 }
 
-// Makes the insert of badge 002000's record wait, so that the run stands still in the middle
+// Makes the insert of badge 002900's record wait, so that the run stands still in the middle
 // with the records before it staged.
-void stall_at_badge_2000(AdminDb& db) {
+void stall_at_badge_2900(AdminDb& db) {
   db.exec(
       "CREATE TRIGGER KvBasis.stall BEFORE INSERT ON KvBasis.Kvb999Tmp FOR EACH ROW "
-      "BEGIN IF NEW.TmpStr LIKE '002000 %' THEN DO SLEEP(120); END IF; END");
+      "BEGIN IF NEW.TmpStr LIKE '002900 %' THEN DO SLEEP(120); END IF; END");
 }
 
 // The program's connection while it waits in the trigger (which runs as its definer, so the
@@ -83,7 +83,7 @@ TEST_F(FaultsTest, ServerKilledMidRunLeavesTheOldFileAndTheNextRunIsComplete) {
   ASSERT_EQ(48u * kBadges, complete.size());
 
   write_file(path(), kOld);
-  stall_at_badge_2000(db);
+  stall_at_badge_2900(db);
   auto run = std::async(std::launch::async, [&] {
     return site_.run({"ZKDNL31P", "T1", path(), "1"}, options);
   });
@@ -110,7 +110,7 @@ TEST_F(FaultsTest, ConnectionKilledMidRunLeavesTheOldFileAndTheNextRunIsComplete
   const std::string complete = read_file(path());
 
   write_file(path(), kOld);
-  stall_at_badge_2000(admin());
+  stall_at_badge_2900(admin());
   auto run = std::async(std::launch::async,
                         [&] { return site_.run({"ZKDNL31P", "T1", path(), "1"}); });
   const std::string id = wait_for_stalled_run(admin());
