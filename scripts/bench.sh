@@ -9,12 +9,16 @@
 #
 #   scripts/bench.sh [--badges-per-schema N | --badges-total N] [--schemas N] [--seed N]
 #                    [--runs N] [--functions "ZKDNL31P IDSTAMM ..."] [--checks]
-#                    [--keep DIR] [--compare DIR]
+#                    [--keep DIR] [--compare DIR] [--reference]
 #
 # Defaults: 3 schemas of 10000 badge numbers, seed 1, 3 runs, all five functions.
 # --checks   prints the site's spot checks (bench/site_checks.sh) before the measurements.
 # --keep DIR copies each function's download file and console output (FN.dat, FN.stdout) of
 #            the last run to DIR, with the site's size, seed and date in DIR/bench.meta.
+# --reference runs each function once more with VESTRAGEN_PER_BADGE=1 (the program sending
+#            every statement per badge, as originally designed), shows that run as its own row
+#            and compares its download file and console output byte for byte with the
+#            measured runs'; any difference ends the benchmark with status 1.
 # --compare DIR compares them byte for byte with those kept in DIR and ends with status 1
 #            on any difference. Compare runs of the same size and seed on the same day: the
 #            site's dates and the records follow the day of loading.
@@ -38,6 +42,7 @@ functions="ZKDNL17P ZKDNL18P ZKDNL31P ZKDNL60P IDSTAMM"
 checks=0
 keep=""
 compare=""
+reference=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --badges-per-schema | --badges-total) [ $# -ge 2 ] || die "$1 wants a value"
@@ -49,6 +54,7 @@ while [ $# -gt 0 ]; do
     --checks) checks=1; shift ;;
     --keep) [ $# -ge 2 ] || die "$1 wants a value"; keep=$2; shift 2 ;;
     --compare) [ $# -ge 2 ] || die "$1 wants a value"; compare=$2; shift 2 ;;
+    --reference) reference=1; shift ;;
     *) die "unknown argument $1 (see the head of $0)" ;;
   esac
 done
@@ -144,6 +150,7 @@ summarise() {  # name walls statements rss statuses records
 }
 
 walls="" stmts="" statuses="" peak=0
+reference_functions=""
 for ((r = 1; r <= runs; r++)); do
   measure --stdin "$work/baseline.sql" --stdout "$work/baseline.tsv" -- \
     mariadb --defaults-file="$work/client.cnf" --batch --skip-column-names
@@ -180,6 +187,12 @@ for fn in $functions; do
     records=$(wc -l <"$file")
   fi
   summarise "$fn" "$walls" "$stmts" "$peak" "$statuses" "$records"
+  if [ "$reference" -eq 1 ]; then
+    measure --cwd "$work/site/bin/run" --stdout "$work/site/out/$fn.ref.stdout" -- \
+      env VESTRAGEN_PER_BADGE=1 "$bin/vestragen" "$fn" BENCH1 "../../out/$fn.ref.dat" 1
+    summarise "$fn/ref" "$wall" "$statements" "$rss_kb" "$status" "$records"
+    reference_functions+=" $fn"
+  fi
 done
 
 total_badges=$(sed -n 's/.* \([0-9]*\) badge numbers.*/\1/p' "$work/generator.txt")
@@ -190,10 +203,15 @@ echo "site: $schemas client schemas, $total_badges badge numbers, seed $seed; ge
   "${generate_time} s, loaded in ${load_time} s"
 echo "terminal BENCH1: $badges badge rows over its client schemas; $runs run(s) per function"
 echo
-printf "%-9s %10s %11s %12s %11s %10s %12s  %s\n" function "median s" "x baseline" \
+printf "%-12s %10s %11s %12s %11s %10s %12s  %s\n" function "median s" "x baseline" \
   "stmts/badge" statements records "peak RSS MB" exit
-for name in baseline $functions; do
-  printf "%-9s %10s %11s %12s %11s %10s %12s  %s\n" "$name" "${row_wall[$name]}" \
+rows="baseline"
+for fn in $functions; do
+  rows+=" $fn"
+  [ "$reference" -eq 0 ] || rows+=" $fn/ref"
+done
+for name in $rows; do
+  printf "%-12s %10s %11s %12s %11s %10s %12s  %s\n" "$name" "${row_wall[$name]}" \
     "$(awk -v a="${row_wall[$name]}" -v b="${row_wall[baseline]}" \
       'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }')" \
     "$(awk -v s="${row_statements[$name]}" -v n="$badges" \
@@ -206,13 +224,26 @@ done
 
 echo
 echo "wall times of the runs (s):"
-for name in baseline $functions; do
-  printf "  %-9s%s\n" "$name" "$(awk '{ for (i = 1; i <= NF; i++) printf " %.3f", $i }' \
+for name in $rows; do
+  printf "  %-12s%s\n" "$name" "$(awk '{ for (i = 1; i <= NF; i++) printf " %.3f", $i }' \
     <<<"${row_walls[$name]}")"
 done
 
 meta="schemas=$schemas ${size_flag[*]} seed=$seed date=$today"
 failed=0
+if [ "$reference" -eq 1 ]; then
+  echo
+  for fn in $reference_functions; do
+    for ext in dat stdout; do
+      if cmp -s "$work/site/out/$fn.$ext" "$work/site/out/$fn.ref.$ext"; then
+        echo "reference: $fn.$ext identical to the per-badge run's"
+      else
+        echo "reference: $fn.$ext DIFFERS from the per-badge run's"
+        failed=1
+      fi
+    done
+  done
+fi
 if [ -n "$compare" ]; then
   echo
   kept_meta=$(cat "$compare/bench.meta")

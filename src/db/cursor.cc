@@ -88,6 +88,12 @@ int db_fetch_row(QueryCursor& cursor, DbRow& row) {
   return 0;
 }
 
+void db_rewind_cursor(QueryCursor& cursor) {
+  if (!cursor.result) return;
+  mysql_data_seek(cursor.result.get(), 0);
+  cursor.rows_fetched = 0;
+}
+
 unsigned db_column_count(const QueryCursor& cursor) {
   return cursor.result ? mysql_num_fields(cursor.result.get()) : 0;
 }

@@ -59,6 +59,9 @@ int db_open_cursor(QueryCursor& cursor);
 // further call), or -1 when the cursor holds no result set.
 int db_fetch_row(QueryCursor& cursor, DbRow& row);
 
+// Starts the cursor's rows again from the first.
+void db_rewind_cursor(QueryCursor& cursor);
+
 // The number of columns of the cursor's result; 0 without one.
 unsigned db_column_count(const QueryCursor& cursor);
 

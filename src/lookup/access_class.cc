@@ -104,17 +104,12 @@ std::string join_tables(const Source& source) {
 int resolve_from(BadgeRecord& badge, const Source& source, PrefetchedRows& pass_rows) {
   const bool by_group = source.extra == Extra::kGroup;
   const char* key = by_group ? badge.AswGrp : badge.AswPnr;
-  // A badge whose values were cut asks with its cut key, as its own statement would.
-  if (badge.too_long == nullptr) {
-    if (const PrefetchedRows* rows =
-            prefetch_rows(pass_rows, source.query, by_group ? PrefetchKey::kGroup : PrefetchKey::kPerson,
-                          join_tables(source))) {
-      const auto found = rows->first_rows.find(key);
-      if (found == rows->first_rows.end()) return query_status = RC_NO_ROW;
-      PrefetchRowCopy copy(found->second);
-      apply_row(badge, source, copy.row());
-      return query_status = 0;
-    }
+  int answer = 0;
+  if (prefetch_answer(pass_rows, source.query,
+                      by_group ? PrefetchKey::kClassGroup : PrefetchKey::kClassPerson,
+                      join_tables(source), key, answer,
+                      [&](DbRow row) { apply_row(badge, source, row); })) {
+    return answer;
   }
   db_format_query(source.purpose, source.query, from_list(source.tables).c_str(),
                   db_escape(key).c_str());

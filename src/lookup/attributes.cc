@@ -50,28 +50,6 @@ bool put_terminal_column(char (&field)[N], const char* column) {
   return copy_text(field, N, text.c_str());
 }
 
-// Answers from the pass's rows: true with the first row of key handed to take (rc 0) or
-// none (RC_NO_ROW); false when the lookup has to send its own statement.
-template <typename Take>
-bool pass_first_row(PrefetchedRows& pass_rows, const char* per_badge_format, PrefetchKey kind,
-                    const std::string& tables, const BadgeRecord& badge, const char* key,
-                    int& rc, Take take) {
-  // A badge whose values were cut asks with its cut key, as its own statement would.
-  if (badge.too_long != nullptr) return false;
-  const PrefetchedRows* rows = prefetch_rows(pass_rows, per_badge_format, kind, tables);
-  if (rows == nullptr) return false;
-  const auto found = rows->first_rows.find(key);
-  if (found == rows->first_rows.end()) {
-    rc = RC_NO_ROW;
-  } else {
-    PrefetchRowCopy copy(found->second);
-    take(copy.row());
-    rc = 0;
-  }
-  query_status = rc;
-  return true;
-}
-
 PrefetchedRows location_rows;
 PrefetchedRows person_rows;
 
@@ -111,8 +89,8 @@ int terminal_attributes(const char* terminal, TerminalAttributes& out) {
 int badge_location_text(BadgeRecord& badge) {
   int rc = 0;
   const auto take = [&](DbRow row) { take_location(badge, row); };
-  if (pass_first_row(location_rows, kLocationQuery, PrefetchKey::kBadgeNumber,
-                     "KvBasis.Kvb113Awv, KvBasis.Kvb113Sto", badge, badge.AswNum, rc, take)) {
+  if (prefetch_answer(location_rows, kLocationQuery, PrefetchKey::kBadgeNumber,
+                      "KvBasis.Kvb113Awv, KvBasis.Kvb113Sto", badge.AswNum, rc, take)) {
     return rc;
   }
   db_format_query("Standort des Ausweises", kLocationQuery, db_escape(badge.AswNum).c_str());
@@ -123,8 +101,8 @@ int person_attributes(BadgeRecord& badge) {
   const std::string person_table = db_quote_identifier(current_schema) + ".Kvb300Pnr ";
   int rc = 0;
   const auto take = [&](DbRow row) { take_person(badge, row); };
-  if (pass_first_row(person_rows, kPersonQuery, PrefetchKey::kPerson, person_table, badge,
-                     badge.AswPnr, rc, take)) {
+  if (prefetch_answer(person_rows, kPersonQuery, PrefetchKey::kPerson, person_table,
+                      badge.AswPnr, rc, take)) {
     return rc;
   }
   db_format_query("Person des Ausweises", kPersonQuery, person_table.c_str(),

@@ -42,6 +42,16 @@ int badges_open(const char* schema) {
   db_format_query("Ausweise des Mandanten", kBadgeQuery, db_escape(schema).c_str());
   badge_cursor.query_text = query_buffer;
   query_status = db_open_cursor(badge_cursor);
+  if (query_status == 0 && prefetch_enabled()) {
+    // The lookups of the pass read their rows for the keys of all its badges at once.
+    BadgeRecord badge;
+    while (badges_fetch(badge) == 0) {
+      prefetch_note_badge(badge);
+      badge = BadgeRecord{};
+    }
+    db_rewind_cursor(badge_cursor);
+    query_status = 0;
+  }
   return query_status;
 }
 

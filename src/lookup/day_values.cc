@@ -51,16 +51,10 @@ std::string format_hours_minutes(long minutes) {
 }
 
 int day_values_fill(BadgeRecord& badge) {
-  // A badge whose values were cut asks with its cut person number, as its own statement would.
-  if (badge.too_long == nullptr) {
-    if (const PrefetchedRows* rows = prefetch_rows(pass_rows, kDayValuesQuery, PrefetchKey::kPerson,
-                                                   "Kvb320Tgb, Kvb300Pnr")) {
-      const auto found = rows->first_rows.find(badge.AswPnr);
-      if (found == rows->first_rows.end()) return query_status = RC_NO_ROW;
-      PrefetchRowCopy copy(found->second);
-      take_day_values(badge, copy.row());
-      return query_status = 0;
-    }
+  int rc = 0;
+  if (prefetch_answer(pass_rows, kDayValuesQuery, PrefetchKey::kPerson, "Kvb320Tgb, Kvb300Pnr",
+                      badge.AswPnr, rc, [&](DbRow row) { take_day_values(badge, row); })) {
+    return rc;
   }
   db_format_query("Saldo Vortag", kDayValuesQuery, db_escape(badge.AswPnr).c_str());
   lookup_cursor.query_text = query_buffer;

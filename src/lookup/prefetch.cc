@@ -10,33 +10,50 @@
 namespace {
 
 std::uint64_t passes_begun = 0;
-std::uint64_t current_pass = 0;  // 0: no pass
-std::string pass_schema;
 
-const char* key_column(PrefetchKey key) {
-  switch (key) {
-    case PrefetchKey::kBadgeNumber:
-      return "AswNum";
-    case PrefetchKey::kPerson:
-      return "AswPnr";
-    case PrefetchKey::kGroup:
-      break;
-  }
-  return "AswGrp";
+struct Pass {
+  std::uint64_t id = 0;  // 0: no pass
+  std::string schema;
+  std::unordered_set<std::string> keys[4];  // by PrefetchKey
+};
+Pass pass;
+
+// A statement's list of keys stays well below the server's packet limit (16 MB by default).
+constexpr std::size_t kKeysPerStatement = 20000;
+
+std::unordered_set<std::string>& keys_of(PrefetchKey kind) {
+  return pass.keys[static_cast<int>(kind)];
 }
 
-// The keys of the pass's badges as the badge records hold them: NULL as the empty text,
-// trailing blanks, tabs and line feeds cut. Values differing in letter case only are kept
-// apart (grouped by their bytes), each finds its own rows by the column's rules.
-std::string keys_statement(PrefetchKey key) {
-  const std::string column = key_column(key);
-  const std::string trimmed = "REGEXP_REPLACE(COALESCE(" + column +
-                              ", ''), CONCAT('[ ', CHAR(9 USING latin1), CHAR(10 USING latin1),"
-                              " ']+$'), '')";
-  return "SELECT " + trimmed +
-         " AS k FROM KvBasis.Kvb301Asw, KvBasis.Kvb112Mnd WHERE MNDSCH = '" +
-         db_escape(pass_schema) + "' AND ASWLIZ = MNDLIZ AND ASWMND = MNDNUM GROUP BY BINARY " +
-         trimmed;
+// Reads the rows for keys into rows; false when the statement failed.
+bool read_rows(PrefetchedRows& rows, std::string_view per_badge_format, const std::string& tables,
+               const std::vector<const std::string*>& keys) {
+  std::string values;
+  for (const std::string* key : keys) {
+    values += values.empty() ? "('" : ", ('";
+    values += db_escape(*key) + "')";
+  }
+  const std::string statement = prefetch_statement(per_badge_format, values, tables);
+  QueryCursor cursor;
+  cursor.query_text = statement.c_str();
+  if (db_open_cursor(cursor) != 0) return false;
+  const unsigned columns = db_column_count(cursor);
+  DbRow row = nullptr;
+  while (db_fetch_row(cursor, row) == 0) {
+    const std::string key = row[0] == nullptr ? "" : row[0];
+    // Only the first row of a key counts, as with the per-badge statement.
+    const auto [slot, added] = rows.first_rows.try_emplace(key);
+    if (!added) continue;
+    for (unsigned i = 1; i < columns; ++i) {
+      if (row[i] == nullptr) {
+        slot->second.emplace_back(std::nullopt);
+      } else {
+        slot->second.emplace_back(std::string(row[i]));
+      }
+    }
+  }
+  db_close_cursor(cursor);
+  return true;
 }
 
 }  // namespace
@@ -47,22 +64,32 @@ bool prefetch_enabled() {
 }
 
 void prefetch_pass_begin(const char* schema) {
-  pass_schema = schema;
-  current_pass = prefetch_enabled() ? ++passes_begun : 0;
+  pass = Pass{};
+  if (!prefetch_enabled()) return;
+  pass.id = ++passes_begun;
+  pass.schema = schema;
 }
 
-void prefetch_pass_end() { current_pass = 0; }
+void prefetch_note_badge(const BadgeRecord& badge) {
+  if (pass.id == 0) return;
+  keys_of(PrefetchKey::kBadgeNumber).insert(badge.AswNum);
+  keys_of(PrefetchKey::kPerson).insert(badge.AswPnr);
+  if (std::strcmp(badge.AswBkl, "0  ") == 0) {
+    keys_of(PrefetchKey::kClassGroup).insert(badge.AswGrp);
+    keys_of(PrefetchKey::kClassPerson).insert(badge.AswPnr);
+  }
+}
+
+void prefetch_pass_end() { pass = Pass{}; }
 
 std::uint64_t prefetch_pass() {
-  if (current_pass == 0 || pass_schema != current_schema) return 0;
-  return current_pass;
+  if (pass.id == 0 || pass.schema != current_schema) return 0;
+  return pass.id;
 }
-
-const std::string& prefetch_pass_schema() { return pass_schema; }
 
 std::string prefetch_statement(std::string_view per_badge_format, const std::string& keys,
                                const std::string& tables) {
-  // The statement as the per-badge lookup sends it, with the key compared to keys.k.
+  // The statement as the per-badge lookup sends it, with the key compared to pass_keys.k.
   std::string text;
   int key_places = 0;
   for (std::size_t i = 0; i < per_badge_format.size(); ++i) {
@@ -70,7 +97,7 @@ std::string prefetch_statement(std::string_view per_badge_format, const std::str
       text += '%';
       ++i;
     } else if (per_badge_format.compare(i, 4, "'%s'") == 0) {
-      text += "keys.k";
+      text += "pass_keys.k";
       ++key_places;
       i += 3;
     } else if (per_badge_format.compare(i, 2, "%s") == 0) {
@@ -86,40 +113,39 @@ std::string prefetch_statement(std::string_view per_badge_format, const std::str
       where == std::string::npos) {
     throw std::logic_error("no per-badge statement: " + std::string(per_badge_format));
   }
-  return "SELECT STRAIGHT_JOIN keys.k, " + text.substr(select + 6, from - select - 6) +
-         " FROM (" + keys + ") keys, " + tables + text.substr(where);
+  return "WITH pass_keys(k) AS (VALUES " + keys + ") SELECT STRAIGHT_JOIN pass_keys.k, " +
+         text.substr(select + 6, from - select - 6) + " FROM pass_keys, " + tables +
+         text.substr(where);
 }
 
-const PrefetchedRows* prefetch_rows(PrefetchedRows& rows, std::string_view per_badge_format,
-                                    PrefetchKey key, const std::string& tables) {
-  const std::uint64_t pass = prefetch_pass();
-  if (pass == 0) return nullptr;
-  if (rows.pass == pass) return rows.usable ? &rows : nullptr;
-  rows.pass = pass;
-  rows.usable = false;
-  rows.first_rows.clear();
-
-  const std::string statement = prefetch_statement(per_badge_format, keys_statement(key), tables);
-  QueryCursor cursor;
-  cursor.query_text = statement.c_str();
-  if (db_open_cursor(cursor) != 0) return nullptr;
-  const unsigned columns = db_column_count(cursor);
-  DbRow row = nullptr;
-  while (db_fetch_row(cursor, row) == 0) {
-    const std::string key_text = row[0] == nullptr ? "" : row[0];
-    if (rows.first_rows.count(key_text) != 0) continue;  // the first row per key counts
-    PrefetchRow& first = rows.first_rows[key_text];
-    for (unsigned i = 1; i < columns; ++i) {
-      if (row[i] == nullptr) {
-        first.emplace_back(std::nullopt);
-      } else {
-        first.emplace_back(std::string(row[i]));
+PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, std::string_view per_badge_format,
+                               PrefetchKey kind, const std::string& tables, const char* key,
+                               const PrefetchRow*& row) {
+  const std::uint64_t id = prefetch_pass();
+  if (id == 0) return PrefetchAnswer::kNone;
+  const std::unordered_set<std::string>& keys = keys_of(kind);
+  if (keys.count(key) == 0) return PrefetchAnswer::kNone;
+  if (rows.pass != id) {
+    rows.pass = id;
+    rows.first_rows.clear();
+    std::vector<const std::string*> chunk;
+    rows.usable = true;
+    for (const std::string& k : keys) {
+      chunk.push_back(&k);
+      if (chunk.size() == kKeysPerStatement) {
+        rows.usable = rows.usable && read_rows(rows, per_badge_format, tables, chunk);
+        chunk.clear();
       }
     }
+    if (!chunk.empty()) rows.usable = rows.usable && read_rows(rows, per_badge_format, tables, chunk);
   }
-  db_close_cursor(cursor);
-  rows.usable = true;
-  return &rows;
+  // A failed statement for all keys leaves each badge to its own statement, which fails or
+  // succeeds as it would have anyway.
+  if (!rows.usable) return PrefetchAnswer::kNone;
+  const auto found = rows.first_rows.find(key);
+  if (found == rows.first_rows.end()) return PrefetchAnswer::kNoRow;
+  row = &found->second;
+  return PrefetchAnswer::kRow;
 }
 
 PrefetchRowCopy::PrefetchRowCopy(const PrefetchRow& row) {

@@ -1,40 +1,48 @@
 #pragma once
 // A badge pass reads what its lookups need for the whole client schema at once: a few
 // statements per schema instead of several per badge. Within a pass (from badges_open to
-// badges_close) each lookup runs its own statement once for every key of the schema's
-// badges and then answers each badge from those rows; outside a pass, or with
-// VESTRAGEN_PER_BADGE=1, every lookup sends its statement per badge.
+// badges_close) each lookup sends its own statement once for all the keys of the pass's
+// badges and then answers each badge from those rows; outside a pass, with
+// VESTRAGEN_PER_BADGE=1, or for a key the pass does not know, it sends its statement per
+// badge.
 //
-// The statement for all keys keeps the per-badge statement's conditions and compares the
-// key column with the badge's own value, on the server, by the column's rules (letter case
-// and trailing blanks as the server compares them). Its rows are taken in the per-badge
-// statement's join order, so the first row per key is the one the per-badge statement
-// would deliver first.
+// The statement for all keys is the per-badge statement with the key compared to a list of
+// the badges' own key values (so the server compares them by the column's rules, as it
+// compares the per-badge statement's value), and it reads its tables in the per-badge
+// statement's order from the key on, so that the first row per key is the one the
+// per-badge statement would deliver first.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "db/cursor.h"
+#include "lookup/badges.h"
 
 // False when VESTRAGEN_PER_BADGE=1 asks for every statement per badge, as the program's
 // reference behaviour (lookups per badge, each record inserted and committed on its own).
 bool prefetch_enabled();
 
+// Starts a pass over the badges of schema and notes the keys of each of its badges.
 void prefetch_pass_begin(const char* schema);
+void prefetch_note_badge(const BadgeRecord& badge);
 void prefetch_pass_end();
 
 // The pass answering lookups now, or 0 when they send their own statements: no pass, passes
 // switched off, or current_schema not the pass's schema.
 std::uint64_t prefetch_pass();
-// The schema of the current pass, as the badge query was given it.
-const std::string& prefetch_pass_schema();
 
-// Which column of the badge the keys are taken from.
-enum class PrefetchKey { kBadgeNumber, kPerson, kGroup };
+// The keys of a pass, each as the badge records hold it.
+enum class PrefetchKey {
+  kBadgeNumber,  // AswNum of every badge
+  kPerson,       // AswPnr of every badge
+  kClassGroup,   // AswGrp of the badges without a class of their own (class "0")
+  kClassPerson,  // AswPnr of those badges
+};
 
 using PrefetchRow = std::vector<std::optional<std::string>>;
 
@@ -46,14 +54,21 @@ struct PrefetchedRows {
   std::unordered_map<std::string, PrefetchRow> first_rows;
 };
 
-// The rows for the current pass, read the first time they are asked for; nullptr when the
-// lookup must send its own statement (no pass, or the statement for all keys failed: the
-// per-badge statements then fail or succeed on their own).
+// The answer of a lookup from the pass's rows.
+enum class PrefetchAnswer {
+  kNone,   // the lookup sends its own statement
+  kNoRow,  // the pass knows the key and has no row for it
+  kRow,    // row holds the first row for the key
+};
+
+// Looks key up in the rows of the current pass, reading them the first time they are asked
+// for in the pass.
 //   per_badge_format: the lookup's per-badge statement, a printf format whose key is the
 //     text '%s' and whose FROM clause is replaced by tables;
-//   tables: the tables in the order the per-badge statement reads them, from the key's.
-const PrefetchedRows* prefetch_rows(PrefetchedRows& rows, std::string_view per_badge_format,
-                                    PrefetchKey key, const std::string& tables);
+//   tables: the tables in the order the per-badge statement reads them, from the key's on.
+PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, std::string_view per_badge_format,
+                               PrefetchKey kind, const std::string& tables, const char* key,
+                               const PrefetchRow*& row);
 
 // A prefetched row as the lookups' own code reads a fetched one: texts it may cut in place,
 // nullptr for NULL.
@@ -67,6 +82,30 @@ class PrefetchRowCopy {
   std::vector<char*> pointers_;
 };
 
-// The statement for every key, from the per-badge statement (exposed for tests).
+// Answers a lookup from the pass: true with rc RC_NO_ROW, or rc 0 after the first row for
+// key was handed to take as a row the lookup's own code may cut in place; false when the
+// lookup sends its own statement.
+template <typename Take>
+bool prefetch_answer(PrefetchedRows& rows, std::string_view per_badge_format, PrefetchKey kind,
+                     const std::string& tables, const char* key, int& rc, Take take) {
+  const PrefetchRow* found = nullptr;
+  switch (prefetch_lookup(rows, per_badge_format, kind, tables, key, found)) {
+    case PrefetchAnswer::kNone:
+      return false;
+    case PrefetchAnswer::kNoRow:
+      rc = RC_NO_ROW;
+      break;
+    case PrefetchAnswer::kRow: {
+      PrefetchRowCopy copy(*found);
+      take(copy.row());
+      rc = 0;
+      break;
+    }
+  }
+  query_status = rc;
+  return true;
+}
+
+// The statement for a list of keys (a VALUES list, escaped), from the per-badge statement.
 std::string prefetch_statement(std::string_view per_badge_format, const std::string& keys,
                                const std::string& tables);

@@ -48,15 +48,10 @@ int read_figures(const BadgeRecord& badge, PrefetchedRows& pass_rows, const char
     figures[i] = 0.0;
   open_rc = 0;
   const std::string tables = client_tables(table);
-  // A badge whose values were cut asks with its cut person number, as its own statement would.
-  if (badge.too_long == nullptr) {
-    if (const PrefetchedRows* rows = prefetch_rows(pass_rows, format, PrefetchKey::kPerson, tables)) {
-      const auto found = rows->first_rows.find(badge.AswPnr);
-      if (found == rows->first_rows.end()) return RC_NO_ROW;
-      PrefetchRowCopy copy(found->second);
-      take_figures(copy.row(), first, count, figures);
-      return 0;
-    }
+  int rc = 0;
+  if (prefetch_answer(pass_rows, format, PrefetchKey::kPerson, tables, badge.AswPnr, rc,
+                      [&](DbRow row) { take_figures(row, first, count, figures); })) {
+    return rc;
   }
   db_format_query(purpose, format, tables.c_str(), db_escape(badge.AswPnr).c_str());
   lookup_cursor.query_text = query_buffer;
