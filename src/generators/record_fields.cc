@@ -28,8 +28,8 @@ PendingRecords pending;
 int failed_since_schema_start = 0;
 
 // A batch's statement stays well below the server's packet limit (16 MB by default).
-constexpr std::size_t kBatchRecords = 2000;
-constexpr std::size_t kBatchBytes = 1 << 20;
+constexpr std::size_t kBatchRecords = 5000;
+constexpr std::size_t kBatchBytes = 2 << 20;
 
 void print_insert_error(int rc, const char* path, const char* record) {
   std::printf("Insert-Error Kvb999Tmp! ErrNr: %d", rc);

@@ -1,6 +1,8 @@
 #include "lookup/readers.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
 #include <cstdint>
 #include <cstdlib>
 #include <map>
@@ -126,25 +128,79 @@ std::vector<Reader> terminal_readers(const char* terminal, long highest) {
   return readers;
 }
 
-// A zone count as zone_class_count gives it: count set when it was delivered.
+// The per-zone statement format as one that counts for every zone of the list pass_zones:
+// the class compared as the per-zone statement compares it, the zone taken from the list.
+std::string counts_for_zones(const char* format, const std::string& escaped_class) {
+  std::string text;
+  int places = 0;
+  for (const char* c = format; *c != '\0'; ++c) {
+    if (std::strncmp(c, "%%", 2) == 0) {
+      text += '%';
+      ++c;
+    } else if (std::strncmp(c, "'%s'", 4) == 0) {
+      text += places++ == 0 ? "'" + escaped_class + "'" : std::string("pass_zones.z");
+      c += 3;
+    } else {
+      text += *c;
+    }
+  }
+  return "(" + text + ")";
+}
+
+// Asks both counts of access_class for every zone the pass's readers have, in one statement.
+// False when it failed (each count is then asked on its own).
+bool count_all_zones(PassAnswers& pass, const char* access_class) {
+  std::vector<std::string> zones;
+  for (const auto& [terminal, readers] : pass.readers) {
+    for (const Reader& reader : readers) {
+      if (std::find(zones.begin(), zones.end(), reader.zone) == zones.end()) {
+        zones.push_back(reader.zone);
+      }
+    }
+  }
+  if (zones.empty()) return false;
+  std::string values;
+  for (const std::string& zone : zones) {
+    values += (values.empty() ? "('" : ", ('") + db_escape(zone) + "')";
+  }
+  const std::string escaped_class = db_escape(access_class);
+  const std::string statement = "WITH pass_zones(z) AS (VALUES " + values +
+                                ") SELECT pass_zones.z, " +
+                                counts_for_zones(kZoneCountQuery, escaped_class) + ", " +
+                                counts_for_zones(kZoneCountZtb3Query, escaped_class) +
+                                " FROM pass_zones";
+  QueryCursor cursor;
+  cursor.query_text = statement.c_str();
+  if (db_open_cursor(cursor) != 0) return false;
+  DbRow row = nullptr;
+  while (db_fetch_row(cursor, row) == 0) {
+    if (row[0] == nullptr || row[1] == nullptr || row[2] == nullptr) continue;
+    pass.counts[{kZoneCountQuery, row[0], access_class}] = {0, to_int(row[1])};
+    pass.counts[{kZoneCountZtb3Query, row[0], access_class}] = {0, to_int(row[2])};
+  }
+  db_close_cursor(cursor);
+  return true;
+}
+
+// A zone count as zone_class_count gives it: count set when it was delivered. Within a pass
+// the counts of a class are asked for all the terminal's zones at once.
 int counted(const char* format, const std::string& zone, const char* access_class, int& count) {
   PassAnswers* pass = pass_answers();
   if (pass == nullptr) return count_query(format, zone, access_class, count);
   const auto key = std::make_tuple(format, zone, std::string(access_class));
-  const auto found = pass->counts.find(key);
-  if (found != pass->counts.end()) {
-    if (found->second.value) count = *found->second.value;
-    return found->second.rc;
+  auto found = pass->counts.find(key);
+  if (found == pass->counts.end() && count_all_zones(*pass, access_class)) {
+    found = pass->counts.find(key);
   }
-  PassAnswers::Count answer;
-  int delivered = INT_MIN;
-  answer.rc = count_query(format, zone, access_class, delivered);
-  if (delivered != INT_MIN) {
-    answer.value = delivered;
-    count = delivered;
+  if (found == pass->counts.end()) {
+    PassAnswers::Count answer;
+    int delivered = INT_MIN;
+    answer.rc = count_query(format, zone, access_class, delivered);
+    if (delivered != INT_MIN) answer.value = delivered;
+    found = pass->counts.emplace(key, answer).first;
   }
-  pass->counts[key] = answer;
-  return answer.rc;
+  if (found->second.value) count = *found->second.value;
+  return found->second.rc;
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int kBadges = 3000;
+constexpr int kBadges = 6000;
 
 // Badges 000001 to 003000 of client MNDA, all with class 5, authorised at terminal T1.
 void load_site(AdminDb& db) {
@@ -32,12 +32,12 @@ void load_site(AdminDb& db) {
       std::to_string(kBadges) + ";");
 }
 
-// Makes the insert of badge 002900's record wait, so that the run stands still in the middle
+// Makes the insert of badge 005900's record wait, so that the run stands still in the middle
 // with the records before it staged.
-void stall_at_badge_2900(AdminDb& db) {
+void stall_at_badge_5900(AdminDb& db) {
   db.exec(
       "CREATE TRIGGER KvBasis.stall BEFORE INSERT ON KvBasis.Kvb999Tmp FOR EACH ROW "
-      "BEGIN IF NEW.TmpStr LIKE '002900 %' THEN DO SLEEP(120); END IF; END");
+      "BEGIN IF NEW.TmpStr LIKE '005900 %' THEN DO SLEEP(120); END IF; END");
 }
 
 // The program's connection while it waits in the trigger (which runs as its definer, so the
@@ -83,7 +83,7 @@ TEST_F(FaultsTest, ServerKilledMidRunLeavesTheOldFileAndTheNextRunIsComplete) {
   ASSERT_EQ(48u * kBadges, complete.size());
 
   write_file(path(), kOld);
-  stall_at_badge_2900(db);
+  stall_at_badge_5900(db);
   auto run = std::async(std::launch::async, [&] {
     return site_.run({"ZKDNL31P", "T1", path(), "1"}, options);
   });
@@ -110,7 +110,7 @@ TEST_F(FaultsTest, ConnectionKilledMidRunLeavesTheOldFileAndTheNextRunIsComplete
   const std::string complete = read_file(path());
 
   write_file(path(), kOld);
-  stall_at_badge_2900(admin());
+  stall_at_badge_5900(admin());
   auto run = std::async(std::launch::async,
                         [&] { return site_.run({"ZKDNL31P", "T1", path(), "1"}); });
   const std::string id = wait_for_stalled_run(admin());
