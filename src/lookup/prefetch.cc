@@ -27,13 +27,13 @@ std::unordered_set<std::string>& keys_of(PrefetchKey kind) {
 
 // Reads the rows for keys into rows; false when the statement failed.
 bool read_rows(PrefetchedRows& rows, std::string_view per_badge_format, const std::string& tables,
-               const std::vector<const std::string*>& keys) {
+               const std::vector<const std::string*>& keys, PrefetchPick pick) {
   std::string values;
   for (const std::string* key : keys) {
     values += values.empty() ? "('" : ", ('";
     values += db_escape(*key) + "')";
   }
-  const std::string statement = prefetch_statement(per_badge_format, values, tables);
+  const std::string statement = prefetch_statement(per_badge_format, values, tables, pick);
   QueryCursor cursor;
   cursor.query_text = statement.c_str();
   if (db_open_cursor(cursor) != 0) return false;
@@ -41,9 +41,16 @@ bool read_rows(PrefetchedRows& rows, std::string_view per_badge_format, const st
   DbRow row = nullptr;
   while (db_fetch_row(cursor, row) == 0) {
     const std::string key = row[0] == nullptr ? "" : row[0];
-    // Only the first row of a key counts, as with the per-badge statement.
+    // Only the first row of a key counts, as with the per-badge statement; or the latest,
+    // where that statement puts it first.
     const auto [slot, added] = rows.first_rows.try_emplace(key);
-    if (!added) continue;
+    if (!added) {
+      if (pick == PrefetchPick::kFirst || row[1] == nullptr || !slot->second[0] ||
+          *slot->second[0] >= row[1]) {
+        continue;
+      }
+      slot->second.clear();
+    }
     for (unsigned i = 1; i < columns; ++i) {
       if (row[i] == nullptr) {
         slot->second.emplace_back(std::nullopt);
@@ -88,7 +95,7 @@ std::uint64_t prefetch_pass() {
 }
 
 std::string prefetch_statement(std::string_view per_badge_format, const std::string& keys,
-                               const std::string& tables) {
+                               const std::string& tables, PrefetchPick pick) {
   // The statement as the per-badge lookup sends it, with the key compared to pass_keys.k.
   std::string text;
   int key_places = 0;
@@ -113,14 +120,17 @@ std::string prefetch_statement(std::string_view per_badge_format, const std::str
       where == std::string::npos) {
     throw std::logic_error("no per-badge statement: " + std::string(per_badge_format));
   }
+  std::string conditions = text.substr(where);
+  if (pick == PrefetchPick::kLatestFirstColumn) {
+    conditions = conditions.substr(0, conditions.find(" ORDER BY "));
+  }
   return "WITH pass_keys(k) AS (VALUES " + keys + ") SELECT STRAIGHT_JOIN pass_keys.k, " +
-         text.substr(select + 6, from - select - 6) + " FROM pass_keys, " + tables +
-         text.substr(where);
+         text.substr(select + 6, from - select - 6) + " FROM pass_keys, " + tables + conditions;
 }
 
 PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, std::string_view per_badge_format,
                                PrefetchKey kind, const std::string& tables, const char* key,
-                               const PrefetchRow*& row) {
+                               const PrefetchRow*& row, PrefetchPick pick) {
   const std::uint64_t id = prefetch_pass();
   if (id == 0) return PrefetchAnswer::kNone;
   const std::unordered_set<std::string>& keys = keys_of(kind);
@@ -133,11 +143,13 @@ PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, std::string_view per_badge_
     for (const std::string& k : keys) {
       chunk.push_back(&k);
       if (chunk.size() == kKeysPerStatement) {
-        rows.usable = rows.usable && read_rows(rows, per_badge_format, tables, chunk);
+        rows.usable = rows.usable && read_rows(rows, per_badge_format, tables, chunk, pick);
         chunk.clear();
       }
     }
-    if (!chunk.empty()) rows.usable = rows.usable && read_rows(rows, per_badge_format, tables, chunk);
+    if (!chunk.empty()) {
+      rows.usable = rows.usable && read_rows(rows, per_badge_format, tables, chunk, pick);
+    }
   }
   // A failed statement for all keys leaves each badge to its own statement, which fails or
   // succeeds as it would have anyway.

@@ -54,6 +54,11 @@ struct PrefetchedRows {
   std::unordered_map<std::string, PrefetchRow> first_rows;
 };
 
+// Which row of a key answers: the first the statement delivers, or (for a statement that
+// orders its rows by a date, newest first) the one with the latest first column, found
+// without asking the server to sort every key's rows.
+enum class PrefetchPick { kFirst, kLatestFirstColumn };
+
 // The answer of a lookup from the pass's rows.
 enum class PrefetchAnswer {
   kNone,   // the lookup sends its own statement
@@ -68,7 +73,7 @@ enum class PrefetchAnswer {
 //   tables: the tables in the order the per-badge statement reads them, from the key's on.
 PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, std::string_view per_badge_format,
                                PrefetchKey kind, const std::string& tables, const char* key,
-                               const PrefetchRow*& row);
+                               const PrefetchRow*& row, PrefetchPick pick = PrefetchPick::kFirst);
 
 // A prefetched row as the lookups' own code reads a fetched one: texts it may cut in place,
 // nullptr for NULL.
@@ -87,9 +92,10 @@ class PrefetchRowCopy {
 // lookup sends its own statement.
 template <typename Take>
 bool prefetch_answer(PrefetchedRows& rows, std::string_view per_badge_format, PrefetchKey kind,
-                     const std::string& tables, const char* key, int& rc, Take take) {
+                     const std::string& tables, const char* key, int& rc, Take take,
+                     PrefetchPick pick = PrefetchPick::kFirst) {
   const PrefetchRow* found = nullptr;
-  switch (prefetch_lookup(rows, per_badge_format, kind, tables, key, found)) {
+  switch (prefetch_lookup(rows, per_badge_format, kind, tables, key, found, pick)) {
     case PrefetchAnswer::kNone:
       return false;
     case PrefetchAnswer::kNoRow:
@@ -106,6 +112,7 @@ bool prefetch_answer(PrefetchedRows& rows, std::string_view per_badge_format, Pr
   return true;
 }
 
-// The statement for a list of keys (a VALUES list, escaped), from the per-badge statement.
+// The statement for a list of keys (a VALUES list, escaped), from the per-badge statement;
+// with kLatestFirstColumn without its ORDER BY.
 std::string prefetch_statement(std::string_view per_badge_format, const std::string& keys,
-                               const std::string& tables);
+                               const std::string& tables, PrefetchPick pick = PrefetchPick::kFirst);

@@ -41,16 +41,17 @@ void take_figures(DbRow row, int first, int count, double* figures) {
 // Reads the first row of the person's figures: columns first to first+count-1 into figures,
 // which stay 0 when there is no row. open_rc receives the open's result; the fetch's result
 // is returned.
-int read_figures(const BadgeRecord& badge, PrefetchedRows& pass_rows, const char* purpose,
-                 const char* format, const char* table, int& open_rc, int first, int count,
-                 double* figures) {
+int read_figures(const BadgeRecord& badge, PrefetchedRows& pass_rows, PrefetchPick pick,
+                 const char* purpose, const char* format, const char* table, int& open_rc,
+                 int first, int count, double* figures) {
   for (int i = 0; i < count; ++i)
     figures[i] = 0.0;
   open_rc = 0;
   const std::string tables = client_tables(table);
   int rc = 0;
-  if (prefetch_answer(pass_rows, format, PrefetchKey::kPerson, tables, badge.AswPnr, rc,
-                      [&](DbRow row) { take_figures(row, first, count, figures); })) {
+  if (prefetch_answer(
+          pass_rows, format, PrefetchKey::kPerson, tables, badge.AswPnr, rc,
+          [&](DbRow row) { take_figures(row, first, count, figures); }, pick)) {
     return rc;
   }
   db_format_query(purpose, format, tables.c_str(), db_escape(badge.AswPnr).c_str());
@@ -86,14 +87,15 @@ int vacation_values_fill(BadgeRecord& badge) {
 
   double days[3];  // UtgVtg, UtgRtg, UtgGut
   // With the newest date first, the first row is the latest one not after today.
-  const int days_rc = read_figures(badge, days_rows, "Urlaubstage", kVacationDaysQuery,
-                                   "Kvb332Utg", open_rc, 1, 3, days);
+  const int days_rc =
+      read_figures(badge, days_rows, PrefetchPick::kLatestFirstColumn, "Urlaubstage",
+                   kVacationDaysQuery, "Kvb332Utg", open_rc, 1, 3, days);
   if (open_rc != 0) return query_status = open_rc;
 
   double entitlement[2];  // URVGUR, URVVJR
-  const int entitlement_rc = read_figures(badge, entitlement_rows, "Urlaubsanspruch",
-                                          kEntitlementQuery, "Kvb332Urv", open_rc, 0, 2,
-                                          entitlement);
+  const int entitlement_rc =
+      read_figures(badge, entitlement_rows, PrefetchPick::kFirst, "Urlaubsanspruch",
+                   kEntitlementQuery, "Kvb332Urv", open_rc, 0, 2, entitlement);
   if (open_rc != 0) return query_status = open_rc;
 
   const double remaining =
