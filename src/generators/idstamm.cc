@@ -73,19 +73,6 @@ std::string idstamm_format(const BadgeRecord& badge) {
 }
 
 int idstamm_generate(const char* path, const char* terminal, const char* schema) {
-  BadgeCounts counts;
-  int rc = badges_open(schema);
-  if (rc == 0) {
-    BadgeRecord badge;
-    while ((rc = badges_fetch(badge)) == 0) {
-      ++counts.read;
-      if (handle_badge(badge, path, terminal)) ++counts.staged;
-      badge = BadgeRecord{};
-    }
-  }
-  badges_close();
-  // Going on without the rest of the list would leave valid badges out of the export.
-  if (rc != RC_NO_ROW) return badge_list_failed(rc, schema);
-  finish_schema(counts);
-  return 0;
+  return for_each_badge(schema,
+                        [&](BadgeRecord& badge) { return handle_badge(badge, path, terminal); });
 }

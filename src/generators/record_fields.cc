@@ -1,11 +1,13 @@
 #include "generators/record_fields.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "db/cursor.h"
 #include "db/staging.h"
 #include "lookup/prefetch.h"
 
@@ -13,6 +15,18 @@ void record_put(std::string& record, std::size_t pos, std::string_view text) {
   if (pos >= record.size()) return;
   record.replace(pos, std::min(text.size(), record.size() - pos),
                  text.substr(0, record.size() - pos));
+}
+
+void put_field(std::string& record, std::size_t pos, std::size_t width, std::string_view text) {
+  record_put(record, pos, text.substr(0, width));
+}
+
+const char* flag_text(bool set) {
+  return set ? "1" : "0";
+}
+
+bool slot_names_reader(const char* slot) {
+  return std::isdigit(static_cast<unsigned char>(slot[0])) != 0;
 }
 
 namespace {
@@ -136,4 +150,21 @@ int badge_list_failed(int rc, const char* schema) {
   failed_since_schema_start = 0;
   std::printf("Fehler beim Lesen der Ausweise! ErrNr: %d Schema: %s\n", rc, schema);
   return 1;
+}
+
+int for_each_badge(const char* schema, const std::function<bool(BadgeRecord&)>& handle) {
+  BadgeCounts counts;
+  int rc = badges_open(schema);
+  if (rc == 0) {
+    BadgeRecord badge;
+    while ((rc = badges_fetch(badge)) == 0) {
+      ++counts.read;
+      if (handle(badge)) ++counts.staged;
+      badge = BadgeRecord{};
+    }
+  }
+  badges_close();
+  if (rc != RC_NO_ROW) return badge_list_failed(rc, schema);
+  finish_schema(counts);
+  return 0;
 }

@@ -3,6 +3,7 @@
 // whose values do not fit, and the per-schema counts.
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,17 @@ struct BadgeCounts {
 // Copies text into record from pos on, with its own length and no terminator, so a shorter
 // text leaves what stood behind it. Never writes past the record's end.
 void record_put(std::string& record, std::size_t pos, std::string_view text);
+
+// A field of a fixed-width record: text written with its own length, at most width
+// characters of it.
+void put_field(std::string& record, std::size_t pos, std::size_t width, std::string_view text);
+
+// "1" or "0" for a flag field.
+const char* flag_text(bool set);
+
+// Whether a reader slot names a reader: the access check wrote the reader's number there;
+// the preset blanks, or nothing at all, name none.
+bool slot_names_reader(const char* slot);
 
 // Stages record under path. Records are sent to the staging table in batches (one
 // statement per batch; VESTRAGEN_PER_BADGE=1 sends each on its own): true when the record
@@ -46,3 +58,10 @@ void print_refusal(const BadgeRecord& badge, const char* reason);
 // The badge list of schema could not be read: prints why the run stops and returns the
 // generator's failure result.
 int badge_list_failed(int rc, const char* schema);
+
+// The walk of every generator over the badges of schema: each badge, cleared before its
+// fetch, goes to handle, which returns true when it staged the badge's record; then the
+// schema is finished (finish_schema). Returns 0, or the failure result when the badge list
+// could not be read: going on without the rest of the list would leave valid badges out of
+// the download.
+int for_each_badge(const char* schema, const std::function<bool(BadgeRecord&)>& handle);

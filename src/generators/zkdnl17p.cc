@@ -1,6 +1,5 @@
 #include "generators/zkdnl17p.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -21,21 +20,6 @@ constexpr long kHighestReader = 11;
 constexpr std::size_t kFirstGroup = 30;
 constexpr std::size_t kGroupWidth = 5;
 constexpr std::size_t kLocationGroup = kFirstGroup + 6 * kGroupWidth;  // reader 7's
-
-// A field of the record: its value written with its own length, at most width characters.
-void put_field(std::string& record, std::size_t pos, std::size_t width, std::string_view text) {
-  record_put(record, pos, text.substr(0, width));
-}
-
-const char* flag_text(bool set) {
-  return set ? "1" : "0";
-}
-
-// A slot names a reader once the access check wrote the reader's number there; the preset
-// blanks, or nothing at all, name none.
-bool slot_names_reader(const char* slot) {
-  return std::isdigit(static_cast<unsigned char>(slot[0])) != 0;
-}
 
 // Handles one fetched badge; true when its record was staged.
 bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
@@ -102,19 +86,6 @@ std::string zkdnl17p_format(const BadgeRecord& badge, bool location_found) {
 }
 
 int zkdnl17p_generate(const char* path, const char* terminal, const char* schema) {
-  BadgeCounts counts;
-  int rc = badges_open(schema);
-  if (rc == 0) {
-    BadgeRecord badge;
-    while ((rc = badges_fetch(badge)) == 0) {
-      ++counts.read;
-      if (handle_badge(badge, path, terminal)) ++counts.staged;
-      badge = BadgeRecord{};
-    }
-  }
-  badges_close();
-  // Going on without the rest of the list would leave valid badges out of the download.
-  if (rc != RC_NO_ROW) return badge_list_failed(rc, schema);
-  finish_schema(counts);
-  return 0;
+  return for_each_badge(schema,
+                        [&](BadgeRecord& badge) { return handle_badge(badge, path, terminal); });
 }

@@ -160,21 +160,10 @@ int zkdnl18p_generate(const char* path, const char* terminal, const char* schema
   terminal_attributes(terminal, setup.attributes);
   balance_list_read(terminal, setup.terminal_list);
 
-  BadgeCounts counts;
-  int rc = badges_open(schema);
-  if (rc == 0) {
-    BadgeRecord badge;
-    std::string previous;  // whole, so that numbers alike in their first 13 stay apart
-    while ((rc = badges_fetch(badge)) == 0) {
-      ++counts.read;
-      if (handle_badge(badge, setup, previous)) ++counts.staged;
-      previous = badge.AswNum;
-      badge = BadgeRecord{};
-    }
-  }
-  badges_close();
-  // Going on without the rest of the list would leave valid badges out of the download.
-  if (rc != RC_NO_ROW) return badge_list_failed(rc, schema);
-  finish_schema(counts);
-  return 0;
+  std::string previous;  // whole, so that numbers alike in their first 13 stay apart
+  return for_each_badge(schema, [&](BadgeRecord& badge) {
+    const bool staged = handle_badge(badge, setup, previous);
+    previous = badge.AswNum;
+    return staged;
+  });
 }

@@ -16,11 +16,6 @@ constexpr std::size_t kRecordWidth = 48;
 constexpr std::size_t kNumberWidth = 13;
 constexpr long kHighestReader = 32;
 
-// A field of the record: its value written with its own length, at most width characters.
-void put_field(std::string& record, std::size_t pos, std::size_t width, std::string_view text) {
-  record_put(record, pos, text.substr(0, width));
-}
-
 // A date the copy left all blank reads as eight zeros.
 void zero_if_blank(std::string& record, std::size_t pos) {
   if (record.compare(pos, 8, "        ") == 0) record.replace(pos, 8, "00000000");
@@ -66,19 +61,6 @@ std::string zkdnl31p_format(const BadgeRecord& badge) {
 }
 
 int zkdnl31p_generate(const char* path, const char* terminal, const char* schema) {
-  BadgeCounts counts;
-  int rc = badges_open(schema);
-  if (rc == 0) {
-    BadgeRecord badge;
-    while ((rc = badges_fetch(badge)) == 0) {
-      ++counts.read;
-      if (handle_badge(badge, path, terminal)) ++counts.staged;
-      badge = BadgeRecord{};
-    }
-  }
-  badges_close();
-  // Going on without the rest of the list would leave valid badges out of the download.
-  if (rc != RC_NO_ROW) return badge_list_failed(rc, schema);
-  finish_schema(counts);
-  return 0;
+  return for_each_badge(schema,
+                        [&](BadgeRecord& badge) { return handle_badge(badge, path, terminal); });
 }

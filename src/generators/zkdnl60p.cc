@@ -1,6 +1,5 @@
 #include "generators/zkdnl60p.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -27,21 +26,6 @@ constexpr struct {
   int day_value;
 } kDayValueCodes[] = {{"#W2", 0},  {"#W9", 1},  {"#W10", 2}, {"#W11", 3}, {"#W12", 4},
                       {"#W13", 5}, {"#W14", 6}, {"#W15", 7}, {"#W16", 8}};
-
-// A field of the record: its value written with its own length, at most width characters.
-void put_field(std::string& record, std::size_t pos, std::size_t width, std::string_view text) {
-  record_put(record, pos, text.substr(0, width));
-}
-
-const char* flag_text(bool set) {
-  return set ? "1" : "0";
-}
-
-// A slot names a reader once the access check wrote the reader's number there; the preset
-// blanks, or nothing at all, name none.
-bool slot_names_reader(const char* slot) {
-  return std::isdigit(static_cast<unsigned char>(slot[0])) != 0;
-}
 
 // The day value that code shows, or nothing.
 std::string_view day_value_for(const BadgeRecord& badge, std::string_view code) {
@@ -115,20 +99,8 @@ std::string zkdnl60p_format(const BadgeRecord& badge, std::string_view display_c
 }
 
 int zkdnl60p_generate(const char* path, const char* terminal, const char* schema) {
-  BadgeCounts counts;
   const std::string display_code = first_display_code(terminal);
-  int rc = badges_open(schema);
-  if (rc == 0) {
-    BadgeRecord badge;
-    while ((rc = badges_fetch(badge)) == 0) {
-      ++counts.read;
-      if (handle_badge(badge, path, terminal, display_code)) ++counts.staged;
-      badge = BadgeRecord{};
-    }
-  }
-  badges_close();
-  // Going on without the rest of the list would leave valid badges out of the download.
-  if (rc != RC_NO_ROW) return badge_list_failed(rc, schema);
-  finish_schema(counts);
-  return 0;
+  return for_each_badge(schema, [&](BadgeRecord& badge) {
+    return handle_badge(badge, path, terminal, display_code);
+  });
 }
