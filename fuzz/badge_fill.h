@@ -1,22 +1,9 @@
 #pragma once
 // A BadgeRecord filled from fuzz input, for the targets of the record formatters.
 //
-// A formatter target in full (fuzz/fuzz_format_zkdnl31p.cc, plus
-// vestragen_fuzz_target(fuzz_format_zkdnl31p) in fuzz/CMakeLists.txt):
-//
-//   #include <fuzzer/FuzzedDataProvider.h>
-//   #include "badge_fill.h"
-//   #include "fuzz_support.h"
-//   #include "generators/zkdnl31p.h"
-//
-//   extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-//     FuzzedDataProvider input(data, size);
-//     BadgeRecord badge;
-//     fuzz_fill_badge(input, badge);
-//     const std::string record = zkdnl31p_format(badge);
-//     FUZZ_CHECK(record.size() == 48);  // whatever the layout promises for any badge
-//     return 0;
-//   }
+// fuzz/fuzz_record_formats.cc uses it for every record formatter: a FuzzedDataProvider over
+// the input, fuzz_fill_badge, the formatter, then FUZZ_CHECK on what the layout promises
+// for any badge.
 //
 // Seeds are optional: the fill takes whatever bytes there are, and an empty input gives an
 // empty badge.

@@ -1,10 +1,15 @@
 // Writes the seed inputs of the fuzz targets into DIR/<target>/, values enciphered with the
 // real cipher. Run by hand when the seeds must change: fuzz_make_seeds fuzz/corpus
 
+#include <climits>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "config/blowfish.h"
 
@@ -32,6 +37,118 @@ std::string setup_file(std::string_view line_end = "\n") {
          entry("VESTRAGEN", "2", "PASS", hex("tiger"), line_end) +
          entry("VESTRAGEN", "3", "NET8", hex("dbhost"), line_end) +
          entry("VESTRAGEN", "4", "SCHEMA", hex("MNDA "), line_end);
+}
+
+// An input of fuzz_record_formats as FuzzedDataProvider takes it apart: after the byte
+// that chooses the formatter, texts are read from the front and the numbers (lengths,
+// choices) from the back, the first number from the last byte.
+class FormatSeed {
+ public:
+  explicit FormatSeed(std::uint8_t formatter) : formatter_(formatter) {}
+
+  // A text of fuzz_fill_field or of a length taken by one byte.
+  FormatSeed& text(std::string_view value) {
+    number(static_cast<std::uint8_t>(value.size()));
+    front_.append(value);
+    return *this;
+  }
+  FormatSeed& number(std::uint8_t byte) {
+    back_.push_back(byte);
+    return *this;
+  }
+  FormatSeed& flag(bool set) { return number(set ? 1 : 0); }
+  FormatSeed& bytes(std::string_view value) {
+    front_.append(value);
+    return *this;
+  }
+
+  // fuzz_fill_badge's fields in its order; the rest of the badge empty.
+  FormatSeed& badge(const std::vector<std::string>& fields, const std::vector<std::string>& slots) {
+    for (std::size_t i = 0; i < 17; ++i)
+      text(i < fields.size() ? fields[i] : "");
+    for (int i = 0; i < 9; ++i)
+      text(i < 2 ? "  1,30 " : "");
+    for (int i = 0; i < 6; ++i)
+      text(" 12,50 ");
+    for (std::size_t i = 0; i < 11; ++i)
+      text(i < slots.size() ? slots[i] : "");
+    return number(15);  // no value too long
+  }
+
+  std::string bytes() const {
+    std::string input(1, static_cast<char>(formatter_));
+    input += front_;
+    input.append(back_.rbegin(), back_.rend());
+    return input;
+  }
+
+ private:
+  std::uint8_t formatter_;
+  std::string front_;
+  std::vector<std::uint8_t> back_;
+};
+
+// The formatters' numbers in fuzz_record_formats.
+enum : std::uint8_t { kZkdnl17p, kZkdnl60p, kZkdnl31p, kZkdnl18p, kIdstamm, kDownload, kValues };
+
+// A badge as the generators leave it: number, from, to, time flag, access flag, balance
+// list, language, fixed code, class, location text, location number, group, person.
+const std::vector<std::string> kBadge = {"4711",     "20240301", "20991231", "1",   "1",
+                                         "SAL1",     "2",        "001",      "5  ", "HAL",
+                                         "00000123", "G1",       "P1"};
+const std::vector<std::string> kWideBadge = {std::string(50, 'N'),
+                                             std::string(14, '9'),
+                                             std::string(14, '8'),
+                                             "1",
+                                             "1",
+                                             std::string(10, 'S'),
+                                             "9999",
+                                             std::string(9, 'F'),
+                                             "12345",
+                                             "ABC",
+                                             "12345678",
+                                             "GGGGG",
+                                             "PPPPPPPP",
+                                             std::string(50, 'x'),
+                                             "99"};
+const std::vector<std::string> kSlots = {"01", "02", "  ", "04", "05", "06",
+                                         "07", "08", "09", "10", "11"};
+
+template <typename T>
+std::string raw(T value) {
+  std::string bytes(sizeof value, '\0');
+  std::memcpy(bytes.data(), &value, sizeof value);
+  return bytes;
+}
+
+std::string values_seed(long minutes, double figure) {
+  return std::string(1, static_cast<char>(kValues)) + raw(minutes) + raw(figure);
+}
+
+// A ZKDNL18P list: eight slots with label, mark, code; today's date and the model given.
+std::string balance_seed(bool left_half_only, int mark) {
+  const char* codes[] = {"#W2", "#W1", "#W3", "#W9", "#W16", "#W8", "#W1", "#W17"};
+  FormatSeed seed(kZkdnl18p);
+  seed.badge(kBadge, kSlots).flag(true);  // today "05.03.27"
+  for (int n = 0; n < 8; ++n) {
+    seed.number(static_cast<std::uint8_t>(mark))
+        .text(std::string("Saldo ") + static_cast<char>('A' + n) + "      ")
+        .flag(false)
+        .text(codes[n])
+        .flag(true);  // the value the code selects
+  }
+  return seed.flag(true).flag(left_half_only).bytes();
+}
+
+std::string download_seed(int width, bool fixed, std::string_view record) {
+  const int value = width + 2;
+  return FormatSeed(kDownload)
+      .number(static_cast<std::uint8_t>(value >> 8))
+      .number(static_cast<std::uint8_t>(value & 0xFF))
+      .flag(fixed)
+      .text("")
+      .bytes(record)
+      .bytes();
 }
 
 bool write_seed(const std::filesystem::path& dir, const char* name, std::string_view bytes) {
@@ -76,6 +193,10 @@ int main(int argc, char** argv) {
   const std::filesystem::path hex_dir = root / "fuzz_hex_decrypt";
   const std::filesystem::path tool = root / "fuzz_config_tool";
   const std::string fifty(50, 'v');
+  const std::filesystem::path formats = root / "fuzz_record_formats";
+  std::string no_location = FormatSeed(kIdstamm).badge(kBadge, kSlots).bytes();
+  std::vector<std::string> zero_location_badge = kBadge;
+  zero_location_badge[10] = "00000000";
   const struct {
     const std::filesystem::path& dir;
     const char* name;
@@ -111,6 +232,29 @@ int main(int argc, char** argv) {
       {tool, "set-behind-wide", "set\nVESTRAGEN\n1\nLOGIN\nnew\0\0"s + wide_match},
       {tool, "setup-last-line-open", "setup\na\nb\nc\nd\0\0;VESTRAGEN;\n1;LOGIN;ABCD"s},
       {tool, "setup-behind-bad-cipher", "setup\na\nb\nc\nd\0\0;X;\n0;Y;ABCD\n"s},
+      {formats, "zkdnl17p-location",
+       FormatSeed(kZkdnl17p).badge(kBadge, kSlots).flag(true).bytes()},
+      {formats, "zkdnl17p-wide",
+       FormatSeed(kZkdnl17p).badge(kWideBadge, kSlots).flag(false).bytes()},
+      {formats, "zkdnl60p-w9",
+       FormatSeed(kZkdnl60p).badge(kBadge, kSlots).flag(true).number(8).bytes()},
+      {formats, "zkdnl60p-odd-code",
+       FormatSeed(kZkdnl60p).badge(kWideBadge, kSlots).flag(false).text("#W2 ").bytes()},
+      {formats, "zkdnl31p", FormatSeed(kZkdnl31p).badge(kBadge, {}).bytes()},
+      {formats, "zkdnl31p-wide", FormatSeed(kZkdnl31p).badge(kWideBadge, {}).bytes()},
+      {formats, "zkdnl18p", balance_seed(false, 1)},
+      {formats, "zkdnl18p-shifted-7598", balance_seed(true, 2)},
+      {formats, "idstamm", no_location},
+      {formats, "idstamm-location-zero",
+       FormatSeed(kIdstamm).badge(zero_location_badge, {}).bytes()},
+      {formats, "idstamm-wide", FormatSeed(kIdstamm).badge(kWideBadge, {}).bytes()},
+      {formats, "download-fixed", download_seed(48, true, std::string(45, 'R'))},
+      {formats, "download-line", download_seed(0, false, "\"4711\",\"\"\na\nb")},
+      {formats, "values-extremes", values_seed(LONG_MIN, std::numeric_limits<double>::quiet_NaN())},
+      {formats, "values-max", values_seed(LONG_MAX, std::numeric_limits<double>::infinity())},
+      {formats, "values-edges", values_seed(59999, 1e308)},
+      {formats, "values-lead", values_seed(-600, std::numeric_limits<double>::denorm_min())},
+      {formats, "values-rounding", values_seed(9995, 9.995)},
   };
   for (const auto& seed : seeds) {
     if (!write_seed(seed.dir, seed.name, seed.bytes)) {

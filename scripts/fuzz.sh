@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Coverage-guided fuzzing of the input parsers: builds the libFuzzer targets of fuzz/ with
-# clang++ in build-fuzz and runs every one of them for a bounded time, two at a time.
+# Coverage-guided fuzzing of the input parsers and record formatters: builds the libFuzzer
+# targets of fuzz/ with clang++ in build-fuzz and runs every one of them for a bounded time,
+# two at a time.
 #
 #   scripts/fuzz.sh [SECONDS_PER_TARGET]     (default 60)
 #

@@ -8,6 +8,7 @@
 
 #include "config/blowfish.h"
 #include "config_test_files.h"
+#include "support/temp_dir.h"
 
 namespace {
 

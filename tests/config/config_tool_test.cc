@@ -1,7 +1,6 @@
 #include "config/config_tool.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -10,6 +9,7 @@
 
 #include "config/config_file.h"
 #include "config_test_files.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -53,12 +53,6 @@ class ConfigToolTest : public ::testing::Test {
   std::string lookup(const char* key) {
     EXPECT_EQ(ConfigStatus::kOk, config_read("", key, 0, path_.c_str()).status);
     return config_value;
-  }
-
-  unsigned mode() const {
-    struct stat status {};
-    stat(path_.c_str(), &status);
-    return status.st_mode & 0777;
   }
 
   ScopedTempDir dir_;
@@ -130,7 +124,7 @@ TEST_F(ConfigToolTest, RefusesWhatTheRunCouldNotUse) {
     EXPECT_EQ(0u, result.err.rfind("vestragen-config: error: ", 0));
     EXPECT_EQ(1, std::count(result.err.begin(), result.err.end(), '\n'));
     EXPECT_EQ("", result.out);
-    EXPECT_FALSE(std::filesystem::exists(path_));
+    EXPECT_FALSE(file_exists(path_));
   }
 }
 
@@ -152,11 +146,11 @@ TEST_F(ConfigToolTest, ReplacingKeepsEveryOtherByte) {
 
 TEST_F(ConfigToolTest, NewFileIsPrivateAndAnExistingOneKeepsItsMode) {
   ASSERT_EQ(0, run({"setup", "scott", "tiger", "host", "mnd"}).status);
-  EXPECT_EQ(0600u, mode());
-  chmod(path_.c_str(), 0640);
+  EXPECT_EQ(0600, file_mode(path_));
+  set_file_mode(path_, 0640);
   const ToolRun set = run({"set", "VESTRAGEN", "1", "LOGIN", "adams"});
   ASSERT_EQ(0, set.status);
-  EXPECT_EQ(0640u, mode());
+  EXPECT_EQ(0640, file_mode(path_));
   EXPECT_NE(std::string::npos, set.err.find("warning: " + path_ + " can be read by group"));
 }
 

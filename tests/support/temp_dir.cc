@@ -47,6 +47,18 @@ bool file_exists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
+int file_mode(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return -1;
+  return static_cast<int>(st.st_mode & 07777);
+}
+
+void set_file_mode(const std::string& path, unsigned mode) {
+  if (::chmod(path.c_str(), static_cast<mode_t>(mode)) != 0) {
+    throw std::runtime_error("cannot change the mode of " + path);
+  }
+}
+
 std::string list_dir(const std::string& path) {
   std::vector<std::string> names;
   if (DIR* d = ::opendir(path.c_str())) {
