@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what it needs, builds the program twice (optimised, and with
 # AddressSanitizer + UndefinedBehaviorSanitizer) and runs every test in both builds. Each build
-# starts its own throwaway MariaDB server for its tests and stops it afterwards.
+# starts its own throwaway MariaDB server for its tests and stops it afterwards. Then every fuzz
+# target runs for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -14,3 +15,6 @@ cmake --build build -j"$jobs"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DENABLE_SANITIZERS=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 (cd build-asan && ctest -j"$jobs" --output-on-failure)
+
+# The fuzz targets, bounded: 45 seconds each (scripts/fuzz.sh 600 for a longer local run).
+scripts/fuzz.sh "${VESTRAGEN_FUZZ_SECONDS:-45}"
