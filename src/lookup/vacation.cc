@@ -74,9 +74,16 @@ std::string format_decimal(double x) {
   }
   const char* sign = x < 0 ? "-" : " ";
   const double magnitude = std::fabs(x);
-  const int n = std::snprintf(nullptr, 0, "%s%.2f%s", lead, magnitude, sign);
-  std::string text(static_cast<std::size_t>(n < 0 ? 0 : n), '\0');
-  std::snprintf(text.data(), text.size() + 1, "%s%.2f%s", lead, magnitude, sign);
+  // Most figures fit the small buffer; a huge one is printed again at its full length.
+  char small[32];
+  const int n = std::snprintf(small, sizeof small, "%s%.2f%s", lead, magnitude, sign);
+  std::string text;
+  if (n >= 0 && static_cast<std::size_t>(n) < sizeof small) {
+    text.assign(small, static_cast<std::size_t>(n));
+  } else {
+    text.assign(static_cast<std::size_t>(n < 0 ? 0 : n), '\0');
+    std::snprintf(text.data(), text.size() + 1, "%s%.2f%s", lead, magnitude, sign);
+  }
   const std::size_t point = text.find('.');
   if (point != std::string::npos) text[point] = ',';
   return text;
