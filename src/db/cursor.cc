@@ -62,7 +62,7 @@ int db_open_cursor(QueryCursor& cursor) {
   if (mysql_real_query(mysql, cursor.query_text, std::strlen(cursor.query_text)) != 0) {
     return capture_error(0);
   }
-  cursor.result.reset(mysql_store_result(mysql));
+  cursor.result.reset(cursor.streamed ? mysql_use_result(mysql) : mysql_store_result(mysql));
   last_db_errno = mysql_errno(mysql);
   if (last_db_errno != 0) {
     cursor.result.reset();
@@ -73,6 +73,17 @@ int db_open_cursor(QueryCursor& cursor) {
 
 int db_fetch_row(QueryCursor& cursor, DbRow& row) {
   if (!cursor.result) return -1;
+  if (cursor.streamed) {
+    // The end of a streamed result shows as a missing row; a failure as one with an error.
+    row = mysql_fetch_row(cursor.result.get());
+    if (row != nullptr) {
+      ++cursor.rows_fetched;
+      return 0;
+    }
+    if (mysql_errno(db_handle()) == 0) return RC_NO_ROW;
+    capture_error(-1);
+    return -1;
+  }
   if (static_cast<std::uint64_t>(cursor.rows_fetched) >= mysql_num_rows(cursor.result.get())) {
     return RC_NO_ROW;
   }

@@ -30,6 +30,9 @@ struct QueryCursor {
   const char* query_text = nullptr;  // borrowed, usually query_buffer
   MysqlResult result;                // empty: no result set
   std::uint32_t rows_fetched = 0;
+  // Rows read from the server one by one instead of held whole: for a long result read to
+  // its end with no other statement in between (the staged records).
+  bool streamed = false;
 };
 
 inline constexpr std::size_t kQueryBufferSize = 2000;

@@ -90,6 +90,7 @@ int staging_clear(const char* key) {
 int staging_open(const char* key) {
   db_format_query("Kvb999Tmp lesen", kSelect, db_escape(key).c_str());
   staging_cursor.query_text = query_buffer;
+  staging_cursor.streamed = true;
   query_status = db_open_cursor(staging_cursor);
   return query_status;
 }

@@ -45,19 +45,14 @@ bool read_rows(PrefetchedRows& rows, std::string_view per_badge_format, const st
     // where that statement puts it first.
     const auto [slot, added] = rows.first_rows.try_emplace(key);
     if (!added) {
-      if (pick == PrefetchPick::kFirst || row[1] == nullptr || !slot->second[0] ||
-          *slot->second[0] >= row[1]) {
+      const char* kept = slot->second.first();
+      if (pick == PrefetchPick::kFirst || row[1] == nullptr ||
+          (kept != nullptr && std::strcmp(kept, row[1]) >= 0)) {
         continue;
       }
-      slot->second.clear();
+      slot->second.packed.clear();
     }
-    for (unsigned i = 1; i < columns; ++i) {
-      if (row[i] == nullptr) {
-        slot->second.emplace_back(std::nullopt);
-      } else {
-        slot->second.emplace_back(std::string(row[i]));
-      }
-    }
+    for (unsigned i = 1; i < columns; ++i) slot->second.add(row[i]);
   }
   db_close_cursor(cursor);
   return true;
@@ -160,10 +155,29 @@ PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, std::string_view per_badge_
   return PrefetchAnswer::kRow;
 }
 
-PrefetchRowCopy::PrefetchRowCopy(const PrefetchRow& row) {
-  texts_.reserve(row.size());
-  for (const auto& column : row) texts_.push_back(column.value_or(""));
-  for (std::size_t i = 0; i < row.size(); ++i) {
-    pointers_.push_back(row[i] ? texts_[i].data() : nullptr);
+void PrefetchRow::add(const char* column) {
+  if (column == nullptr) {
+    packed += 'N';
+  } else {
+    packed += 'V';
+    packed += column;
+    packed += '\0';
+  }
+}
+
+const char* PrefetchRow::first() const {
+  return packed.empty() || packed[0] == 'N' ? nullptr : packed.c_str() + 1;
+}
+
+PrefetchRowCopy::PrefetchRowCopy(const PrefetchRow& row) : texts_(row.packed) {
+  for (std::size_t i = 0; i < texts_.size();) {
+    if (texts_[i] == 'N') {
+      pointers_.push_back(nullptr);
+      ++i;
+    } else {
+      char* value = texts_.data() + i + 1;
+      pointers_.push_back(value);
+      i += 2 + std::strlen(value);
+    }
   }
 }

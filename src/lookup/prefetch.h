@@ -13,7 +13,6 @@
 // per-badge statement would deliver first.
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -44,7 +43,14 @@ enum class PrefetchKey {
   kClassPerson,  // AswPnr of those badges
 };
 
-using PrefetchRow = std::vector<std::optional<std::string>>;
+// One row, its columns packed into one text (a pass holds tens of thousands): each column a
+// tag byte, 'N' for NULL or 'V' followed by the value and a zero byte.
+struct PrefetchRow {
+  std::string packed;
+  void add(const char* column);
+  // The first column's value; nullptr for NULL.
+  const char* first() const;
+};
 
 // The rows of one lookup for one pass: per key, the first row the statement delivered
 // (without its key column).
@@ -83,7 +89,7 @@ class PrefetchRowCopy {
   DbRow row() { return pointers_.data(); }
 
  private:
-  std::vector<std::string> texts_;
+  std::string texts_;
   std::vector<char*> pointers_;
 };
 

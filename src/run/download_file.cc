@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include "db/cursor.h"
 #include "db/staging.h"
@@ -48,13 +49,17 @@ bool write_all(int fd, std::string_view data) {
   return true;
 }
 
-// Reads every record staged under path into out, in file form. Prints and returns false
-// when the read-back fails.
-bool read_staged(const char* path, int record_width, bool fixed_width, std::string& out) {
+// Reads every record staged under path into out, in file form; with a sink, out is handed
+// to it whenever it holds a megabyte, so that a large file need not be held whole. Prints
+// and returns false when the read-back fails.
+bool read_staged(const char* path, int record_width, bool fixed_width, std::string& out,
+                 const std::function<void(std::string&)>& sink = nullptr) {
+  constexpr std::size_t kChunk = 1 << 20;
   int rc = staging_open(path);
   if (rc == 0) {
     while ((rc = staging_fetch(record_buffer)) == 0) {
       download_record_append(out, record_buffer, record_width, fixed_width);
+      if (sink && out.size() >= kChunk) sink(out);
     }
   }
   staging_close();
@@ -96,14 +101,20 @@ ExitStatus write_new_file(const char* path, const std::string& target, bool exis
   }
   pending_temp = temp;
   std::string content;
-  if (!read_staged(path, record_width, fixed_width, content)) {
+  bool written = true;
+  const auto write_chunk = [&](std::string& chunk) {
+    written = written && write_all(fd, chunk);
+    chunk.clear();
+  };
+  if (!read_staged(path, record_width, fixed_width, content, write_chunk)) {
     ::close(fd);
     remove_pending_temp();
     pending_temp.clear();
     return kExitDatabase;
   }
+  write_chunk(content);
   const mode_t mode = exists ? (st.st_mode & 07777) : new_file_mode();
-  bool ok = ::fchmod(fd, mode) == 0 && write_all(fd, content) && ::fsync(fd) == 0;
+  bool ok = written && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
     remove_pending_temp();
