@@ -39,17 +39,17 @@ void site_write_load_script(const SitePlan& plan, const std::vector<LoadEntry>& 
                       "CURDATE() here.\n";
     for (const LoadEntry& load : loads) {
       if (load.schema != schema) continue;
-      sql += "LOAD DATA LOCAL INFILE '" + load.schema + "/" + load.spec.table + ".tsv'\n";
-      sql += "  INTO TABLE `" + load.schema + "`.`" + load.spec.table + "` CHARACTER SET latin1\n";
-      sql += "  (" + std::string(load.spec.columns) + ")";
-      if (load.spec.set_clause[0] != '\0') sql += "\n  SET " + std::string(load.spec.set_clause);
+      sql += "LOAD DATA LOCAL INFILE '" + load.schema + "/" + load.table.table + ".tsv'\n";
+      sql += "  INTO TABLE `" + load.schema + "`.`" + load.table.table + "` CHARACTER SET latin1\n";
+      sql += "  (" + std::string(load.table.columns) + ")";
+      if (load.table.set_clause[0] != '\0') sql += "\n  SET " + std::string(load.table.set_clause);
       sql += ";\n";
     }
     // The statistics decide the plans of the program's queries and of the baseline; without
     // this they depend on when the background recalculation happened to run.
     for (const LoadEntry& load : loads) {
       if (load.schema != schema) continue;
-      sql += "ANALYZE TABLE `" + load.schema + "`.`" + load.spec.table + "`;\n";
+      sql += "ANALYZE TABLE `" + load.schema + "`.`" + load.table.table + "`;\n";
     }
     write_text_file(std::filesystem::path(plan.out_dir) / ("load-" + schema + ".sql"), sql);
   }

@@ -24,11 +24,11 @@ std::string site_location(int index) {
 }
 
 std::unique_ptr<TsvFile> site_open_table(const SitePlan& plan, const std::string& schema,
-                                         const TableSpec& spec, std::vector<LoadEntry>& loads) {
+                                         const TableSpec& table, std::vector<LoadEntry>& loads) {
   const std::filesystem::path dir = std::filesystem::path(plan.out_dir) / schema;
   std::error_code error;
   std::filesystem::create_directories(dir, error);
   if (error) site_fail(dir.string() + ": " + error.message());
-  loads.push_back(LoadEntry{schema, spec});
-  return std::make_unique<TsvFile>((dir / (std::string(spec.table) + ".tsv")).string());
+  loads.push_back(LoadEntry{schema, table});
+  return std::make_unique<TsvFile>((dir / (std::string(table.table) + ".tsv")).string());
 }

@@ -27,12 +27,12 @@ struct TableSpec {
 
 struct LoadEntry {
   std::string schema;
-  TableSpec spec;
+  TableSpec table;
 };
 
 // Opens DIR/SCHEMA/TABLE.tsv and notes it for the load script.
 std::unique_ptr<TsvFile> site_open_table(const SitePlan& plan, const std::string& schema,
-                                         const TableSpec& spec, std::vector<LoadEntry>& loads);
+                                         const TableSpec& table, std::vector<LoadEntry>& loads);
 
 inline constexpr const char* kCentralSchema = "KvBasis";
 inline constexpr const char* kBenchTerminal = "BENCH1";

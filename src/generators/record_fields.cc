@@ -21,6 +21,10 @@ void put_field(std::string& record, std::size_t pos, std::size_t width, std::str
   record_put(record, pos, text.substr(0, width));
 }
 
+void zero_if_blank(std::string& record, std::size_t pos) {
+  if (record.compare(pos, 8, "        ") == 0) record.replace(pos, 8, "00000000");
+}
+
 const char* flag_text(bool set) {
   return set ? "1" : "0";
 }

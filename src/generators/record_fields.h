@@ -23,6 +23,9 @@ void record_put(std::string& record, std::size_t pos, std::string_view text);
 // characters of it.
 void put_field(std::string& record, std::size_t pos, std::size_t width, std::string_view text);
 
+// A date field the copy left all blank (8 places from pos) reads as eight zeros.
+void zero_if_blank(std::string& record, std::size_t pos);
+
 // "1" or "0" for a flag field.
 const char* flag_text(bool set);
 

@@ -63,7 +63,7 @@ std::string zkdnl17p_format(const BadgeRecord& badge, bool location_found) {
   std::string record(kRecordWidth, ' ');
   put_field(record, 0, kNumberWidth, badge.AswNum);
   put_field(record, 13, 8, badge.AswGvo);
-  if (record.compare(13, 8, "        ") == 0) record.replace(13, 8, "00000000");
+  zero_if_blank(record, 13);
   const bool access = std::strcmp(badge.access_flag, "1") == 0;
   record[21] = std::strcmp(badge.time_flag, "1") == 0 ? '1' : '0';
   record[22] = access ? '1' : '0';

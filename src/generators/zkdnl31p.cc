@@ -16,11 +16,6 @@ constexpr std::size_t kRecordWidth = 48;
 constexpr std::size_t kNumberWidth = 13;
 constexpr long kHighestReader = 32;
 
-// A date the copy left all blank reads as eight zeros.
-void zero_if_blank(std::string& record, std::size_t pos) {
-  if (record.compare(pos, 8, "        ") == 0) record.replace(pos, 8, "00000000");
-}
-
 // Handles one fetched badge; true when its record was staged.
 bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
   const bool has_class = access_class_resolve(badge) == 1;
