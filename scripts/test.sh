@@ -16,5 +16,5 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DENABLE_SANITIZERS=ON >/dev/n
 cmake --build build-asan -j"$jobs"
 (cd build-asan && ctest -j"$jobs" --output-on-failure)
 
-# The fuzz targets, bounded: 45 seconds each (scripts/fuzz.sh 600 for a longer local run).
-scripts/fuzz.sh "${VESTRAGEN_FUZZ_SECONDS:-45}"
+# The fuzz targets, bounded: a minute each (scripts/fuzz.sh 600 for a longer local run).
+scripts/fuzz.sh "${VESTRAGEN_FUZZ_SECONDS:-60}"
