@@ -39,20 +39,36 @@ bool read_rows(PrefetchedRows& rows, std::string_view per_badge_format, const st
   if (db_open_cursor(cursor) != 0) return false;
   const unsigned columns = db_column_count(cursor);
   DbRow row = nullptr;
+  PrefetchRow candidate;
   while (db_fetch_row(cursor, row) == 0) {
     const std::string key = row[0] == nullptr ? "" : row[0];
-    // Only the first row of a key counts, as with the per-badge statement; or the latest,
-    // where that statement puts it first.
+    candidate.packed.clear();
+    for (unsigned i = 1; i < columns; ++i) candidate.add(row[i]);
     const auto [slot, added] = rows.first_rows.try_emplace(key);
-    if (!added) {
-      const char* kept = slot->second.first();
-      if (pick == PrefetchPick::kFirst || row[1] == nullptr ||
-          (kept != nullptr && std::strcmp(kept, row[1]) >= 0)) {
+    PrefetchRow& kept = slot->second;
+    if (added) {
+      kept.packed.swap(candidate.packed);
+      continue;
+    }
+    // Only the first row of a key counts for the per-badge statement (or the latest, where
+    // it puts the latest first). Which row the server delivers first depends on the plan it
+    // picks for that statement, and this statement's plan may differ; so rows of one key
+    // that disagree leave the key to its own statement.
+    if (candidate.packed == kept.packed) continue;
+    if (pick == PrefetchPick::kLatestFirstColumn) {
+      const char* latest = kept.first();
+      const char* date = candidate.first();
+      const int order = date == nullptr     ? (latest == nullptr ? 0 : -1)
+                        : latest == nullptr ? 1
+                                            : std::strcmp(date, latest);
+      if (order < 0) continue;
+      if (order > 0) {
+        kept.packed.swap(candidate.packed);
+        kept.ambiguous = false;
         continue;
       }
-      slot->second.packed.clear();
     }
-    for (unsigned i = 1; i < columns; ++i) slot->second.add(row[i]);
+    kept.ambiguous = true;
   }
   db_close_cursor(cursor);
   return true;
@@ -151,6 +167,7 @@ PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, std::string_view per_badge_
   if (!rows.usable) return PrefetchAnswer::kNone;
   const auto found = rows.first_rows.find(key);
   if (found == rows.first_rows.end()) return PrefetchAnswer::kNoRow;
+  if (found->second.ambiguous) return PrefetchAnswer::kNone;
   row = &found->second;
   return PrefetchAnswer::kRow;
 }

@@ -8,9 +8,10 @@
 //
 // The statement for all keys is the per-badge statement with the key compared to a list of
 // the badges' own key values (so the server compares them by the column's rules, as it
-// compares the per-badge statement's value), and it reads its tables in the per-badge
-// statement's order from the key on, so that the first row per key is the one the
-// per-badge statement would deliver first.
+// compares the per-badge statement's value). Where the per-badge statement takes its first
+// row, the pass answers only keys whose rows all agree; the server's plan, and with it the
+// order of the rows, may differ between the two statements, so a key whose rows disagree
+// is left to its own statement.
 
 #include <cstdint>
 #include <string>
@@ -47,6 +48,8 @@ enum class PrefetchKey {
 // tag byte, 'N' for NULL or 'V' followed by the value and a zero byte.
 struct PrefetchRow {
   std::string packed;
+  // Other rows of the key differ from this one: the key's own statement decides.
+  bool ambiguous = false;
   void add(const char* column);
   // The first column's value; nullptr for NULL.
   const char* first() const;
