@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "db/console.h"
 #include "db/cursor.h"
 #include "db/staging.h"
 #include "generators/record_fields.h"
@@ -38,7 +39,7 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
   }
   if (terminal_time_check(badge, terminal) != 0) std::strcpy(badge.time_flag, "1");
   if (badge.time_flag[0] != '1' && badge.access_flag[0] != '1') {
-    std::printf("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", badge.AswNum,
+    console_printf("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", badge.AswNum,
                 terminal);
     return false;
   }

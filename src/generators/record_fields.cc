@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "db/console.h"
 #include "db/cursor.h"
 #include "db/staging.h"
 #include "lookup/prefetch.h"
@@ -39,6 +40,7 @@ namespace {
 struct PendingRecords {
   std::string path;
   std::vector<std::string> records;
+  std::vector<std::size_t> places;  // of each record's messages in the held console text
   std::size_t bytes = 0;
 };
 PendingRecords pending;
@@ -49,9 +51,9 @@ int failed_since_schema_start = 0;
 constexpr std::size_t kBatchRecords = 5000;
 constexpr std::size_t kBatchBytes = 2 << 20;
 
-void print_insert_error(int rc, const char* path, const char* record) {
-  std::printf("Insert-Error Kvb999Tmp! ErrNr: %d", rc);
-  std::printf("User: %s  String: %s", path, record);
+std::string insert_error_text(int rc, const char* path, const char* record) {
+  return "Insert-Error Kvb999Tmp! ErrNr: " + std::to_string(rc) + "User: " + path +
+         "  String: " + record;
 }
 
 // The record as the output step can read it back into record_buffer: up to its first zero
@@ -66,12 +68,16 @@ void flush_pending() {
   if (pending.records.empty()) return;
   std::vector<int> codes;
   staging_insert_batch(pending.path.c_str(), pending.records, codes);
+  ConsolePlacedTexts messages;
   for (std::size_t i = 0; i < codes.size(); ++i) {
     if (codes[i] == 0) continue;
-    print_insert_error(codes[i], pending.path.c_str(), pending.records[i].c_str());
+    messages.emplace_back(pending.places[i], insert_error_text(codes[i], pending.path.c_str(),
+                                                               pending.records[i].c_str()));
     ++failed_since_schema_start;
   }
+  console_release(messages);
   pending.records.clear();
+  pending.places.clear();
   pending.bytes = 0;
 }
 
@@ -83,7 +89,7 @@ bool record_stage(const char* path, const std::string& record) {
     std::memcpy(record_buffer, text.c_str(), text.size() + 1);
     const int rc = staging_insert(path, record_buffer);
     if (rc != 0) {
-      print_insert_error(rc, path, record_buffer);
+      console_printf("%s", insert_error_text(rc, path, record_buffer).c_str());
       return false;
     }
     return true;
@@ -94,6 +100,7 @@ bool record_stage(const char* path, const std::string& record) {
   }
   pending.bytes += text.size();
   pending.records.push_back(text);
+  pending.places.push_back(console_mark());
   if (pending.records.size() >= kBatchRecords || pending.bytes >= kBatchBytes) flush_pending();
   return true;
 }
@@ -102,7 +109,7 @@ void finish_schema(BadgeCounts& counts) {
   flush_pending();
   counts.staged -= failed_since_schema_start;
   failed_since_schema_start = 0;
-  std::printf("Ausweise gesamt: %d davon in Datei gestellt: %d\n", counts.read, counts.staged);
+  console_printf("Ausweise gesamt: %d davon in Datei gestellt: %d\n", counts.read, counts.staged);
 }
 
 namespace {
@@ -145,14 +152,15 @@ bool refuse_unfit_valid_from(const BadgeRecord& badge, std::size_t number_width)
 }
 
 void print_refusal(const BadgeRecord& badge, const char* reason) {
-  std::printf("Ausweis %s mit zu langem Wert: %s\n", badge.AswNum, reason);
+  console_printf("Ausweis %s mit zu langem Wert: %s\n", badge.AswNum, reason);
 }
 
 int badge_list_failed(int rc, const char* schema) {
   // The run stops: records still queued are not staged.
   pending = PendingRecords{};
   failed_since_schema_start = 0;
-  std::printf("Fehler beim Lesen der Ausweise! ErrNr: %d Schema: %s\n", rc, schema);
+  console_release();
+  console_printf("Fehler beim Lesen der Ausweise! ErrNr: %d Schema: %s\n", rc, schema);
   return 1;
 }
 

@@ -35,8 +35,9 @@ bool slot_names_reader(const char* slot);
 
 // Stages record under path. Records are sent to the staging table in batches (one
 // statement per batch; VESTRAGEN_PER_BADGE=1 sends each on its own): true when the record
-// was staged or queued. A record that cannot be staged gets the two insert messages, when
-// it is staged or when its batch is, and does not count as staged (finish_schema).
+// was staged or queued. A record that cannot be staged gets the two insert messages at its
+// place among the run's messages (those printed meanwhile are held until its batch is
+// staged) and does not count as staged (finish_schema).
 bool record_stage(const char* path, const std::string& record);
 
 // Ends a client schema: stages the records still queued, takes the records whose insert

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <string_view>
 
+#include "db/console.h"
 #include "db/cursor.h"
 #include "generators/record_fields.h"
 #include "lookup/access_class.h"
@@ -33,7 +34,7 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
   // 23-29: the first previous-day value. Without it the places stay blank, and the badge
   // is written all the same.
   if (const int rc = day_values_fill(badge); rc != 0) {
-    std::printf("Saldo Ermitteln. Pnr: %s SQLCode:%ld\n", badge.AswPnr, static_cast<long>(rc));
+    console_printf("Saldo Ermitteln. Pnr: %s SQLCode:%ld\n", badge.AswPnr, static_cast<long>(rc));
     badge.day_values[0].clear();
   }
 
@@ -44,7 +45,7 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
   // 21: time recording, asked for every badge.
   std::strcpy(badge.time_flag, flag_text(terminal_time_check(badge, terminal) == 1));
   if (badge.time_flag[0] != '1' && badge.access_flag[0] != '1') {
-    std::printf("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", badge.AswNum,
+    console_printf("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", badge.AswNum,
                 terminal);
     return false;
   }
@@ -52,7 +53,7 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
   // 60-64: reader 7's group carries the badge's location when it has one.
   const int location_rc = badge_location_text(badge);
   if (location_rc != 0 && location_rc != RC_NO_ROW) {
-    std::printf("SQL Standortbez. Ermitteln. SQLCode:%ld\n", static_cast<long>(location_rc));
+    console_printf("SQL Standortbez. Ermitteln. SQLCode:%ld\n", static_cast<long>(location_rc));
   }
   return record_stage(path, zkdnl17p_format(badge, location_rc == 0));
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "db/console.h"
 #include "db/cursor.h"
 #include "generators/record_fields.h"
 #include "lookup/attributes.h"
@@ -79,7 +80,7 @@ struct DisplaySetup {
 bool handle_badge(BadgeRecord& badge, const DisplaySetup& setup, const std::string& previous) {
   const bool admitted = terminal_time_check(badge, setup.terminal) != 0;
   if (!admitted) {
-    std::printf("Ausweis %s auf Terminal %s nicht zulaessig!\n", badge.AswNum, setup.terminal);
+    console_printf("Ausweis %s auf Terminal %s nicht zulaessig!\n", badge.AswNum, setup.terminal);
   }
   if (badge.AswPnr[0] == '\0' || previous == badge.AswNum || !admitted) return false;
   if (refuse_unfit(badge, kNumberWidth, false, false)) return false;
@@ -90,11 +91,11 @@ bool handle_badge(BadgeRecord& badge, const DisplaySetup& setup, const std::stri
 
   // A failed lookup leaves its texts empty: their slots show blanks, the record still goes.
   if (const int rc = day_values_fill(badge); rc != 0) {
-    std::printf("Ausweis:%s Person:%s Saldodaten nicht gefunden! %d\n", badge.AswNum, badge.AswPnr,
+    console_printf("Ausweis:%s Person:%s Saldodaten nicht gefunden! %d\n", badge.AswNum, badge.AswPnr,
                 rc);
   }
   if (const int rc = vacation_values_fill(badge); rc != 0) {
-    std::printf("Ausweis:%s Person:%s Urlaubsdaten nicht gefunden! %d\n", badge.AswNum,
+    console_printf("Ausweis:%s Person:%s Urlaubsdaten nicht gefunden! %d\n", badge.AswNum,
                 badge.AswPnr, rc);
   }
   for (BalanceSlot& slot : slots.slots) {

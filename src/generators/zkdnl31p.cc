@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "db/console.h"
 #include "db/cursor.h"
 #include "generators/record_fields.h"
 #include "lookup/access_class.h"
@@ -21,14 +22,14 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
   const bool has_class = access_class_resolve(badge) == 1;
   std::strcpy(badge.time_flag, terminal_time_check(badge, terminal) == 1 ? "1" : "0");
   if (!has_class) {
-    std::printf(
+    console_printf(
         "Ausweis %s ohne g\xFC"
         "ltige Berechtigungsklasse\n",
         badge.AswNum);
     return false;
   }
   if (terminal_access_check(badge, terminal, kHighestReader, false) == 0) {
-    std::printf("Ausweis %s ohne Zutrittsberechtigung auf Terminal %s\n", badge.AswNum, terminal);
+    console_printf("Ausweis %s ohne Zutrittsberechtigung auf Terminal %s\n", badge.AswNum, terminal);
     return false;
   }
   // A location without short text leaves the field blank.

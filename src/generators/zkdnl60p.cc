@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "db/console.h"
 #include "db/cursor.h"
 #include "generators/record_fields.h"
 #include "lookup/access_class.h"
@@ -68,7 +69,7 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal,
   // 21: time recording, asked for every badge.
   std::strcpy(badge.time_flag, flag_text(terminal_time_check(badge, terminal) != 0));
   if (badge.time_flag[0] != '1' && badge.access_flag[0] != '1') {
-    std::printf("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", badge.AswNum,
+    console_printf("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", badge.AswNum,
                 terminal);
     return false;
   }

@@ -152,6 +152,34 @@ TEST_F(FaultsTest, RefusedInsertsAreReportedPerRecordAndTheOthersWritten) {
   EXPECT_NE(std::string::npos, file.find("000008 "));
 }
 
+TEST_F(FaultsTest, RefusedInsertsAreReportedWhereTheirBadgeIs) {
+  load_site(admin());
+  // Refused inserts in the first and the second batch, each followed by a badge without
+  // access, whose message must come after the insert messages as with one insert per badge.
+  admin().exec(
+      "UPDATE KvBasis.Kvb301Asw SET AswBkl = '6' WHERE AswNum LIKE '0000_8' OR "
+      "AswNum LIKE '0059_8';"
+      "CREATE TRIGGER KvBasis.refuse BEFORE INSERT ON KvBasis.Kvb999Tmp FOR EACH ROW "
+      "BEGIN IF NEW.TmpStr LIKE '0000_7 %' OR NEW.TmpStr LIKE '0059_7 %' THEN "
+      "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'; END IF; END");
+  const RunResult per_badge =
+      site_.run({"ZKDNL31P", "T1", path(), "1"}, with_env({"VESTRAGEN_PER_BADGE=1"}));
+  ASSERT_EQ(0, per_badge.status) << per_badge.out;
+  const std::string per_badge_file = read_file(path());
+  const RunResult r = site_.run({"ZKDNL31P", "T1", path(), "1"});
+  EXPECT_EQ(0, r.status);
+  EXPECT_EQ(per_badge.out, r.out);
+  const std::size_t refused_7 = r.out.find("String: 000007 ");
+  const std::size_t no_access_8 = r.out.find("Ausweis 000008 ohne Zutrittsberechtigung");
+  const std::size_t refused_17 = r.out.find("String: 000017 ");
+  EXPECT_LT(refused_7, no_access_8);
+  EXPECT_LT(no_access_8, refused_17);
+  EXPECT_NE(std::string::npos, refused_17);
+  EXPECT_NE(std::string::npos, r.out.find("davon in Datei gestellt: " +
+                                          std::to_string(kBadges - 40) + "\n"));
+  EXPECT_TRUE(per_badge_file == read_file(path()));
+}
+
 TEST_F(FaultsTest, FileSystemFullLeavesTheOldFileAndNoTemporaryFile) {
   load_site(admin());
   write_file(path(), kOld);
