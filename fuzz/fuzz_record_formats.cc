@@ -7,7 +7,8 @@
 // leaves places open); the IDSTAMM line is the thirteen quoted fields and a line feed and
 // stays within the staging table's 512 characters; a staged record goes into the file
 // padded, each line feed preceded by a carriage return; the value texts keep their lead,
-// comma and trailing sign for any long and any double.
+// comma and trailing sign for any long and any double, and a vacation figure's two decimals
+// round its decimal value with ties up, worked out here on whole thousandths.
 //
 // The expected records are built here field by field from the described layouts, so a
 // field put at a wrong place, one cut to a wrong width or one reaching into the next shows.
@@ -355,6 +356,27 @@ void check_hours_minutes(long minutes) {
   }
 }
 
+// |x| (finite, not negative) with two decimals as the vacation figures are meant: the
+// six-decimal text read as a count of millionths, rounded to hundredths with ties up. Counted
+// in 128 bits below 2^53; from there on every double is a whole number.
+std::string two_decimals_expected(double magnitude) {
+  if (magnitude >= 9007199254740992.0) {
+    char whole[400];
+    std::snprintf(whole, sizeof whole, "%.0f", magnitude);
+    return std::string(whole) + ",00";
+  }
+  char text[64];
+  std::snprintf(text, sizeof text, "%.6f", magnitude);
+  unsigned __int128 millionths = 0;
+  for (const char* c = text; *c != '\0'; ++c) {
+    if (*c != '.') millionths = millionths * 10 + static_cast<unsigned>(*c - '0');
+  }
+  const auto hundredths = static_cast<unsigned long long>((millionths + 5000) / 10000);
+  char body[64];
+  std::snprintf(body, sizeof body, "%llu,%02llu", hundredths / 100, hundredths % 100);
+  return body;
+}
+
 void check_decimal(double x) {
   const std::string text = format_decimal(x);
   FUZZ_CHECK(!text.empty());
@@ -371,20 +393,58 @@ void check_decimal(double x) {
     FUZZ_CHECK(body == "inf");
     return;
   }
-  // Digits, a decimal comma, two decimals; within half a hundredth of |x|.
+  // Digits, a decimal comma, two decimals; within half a hundredth of the six-decimal value
+  // of |x|, so within that and half a millionth of |x|.
   FUZZ_CHECK(body.size() >= 4 && body[body.size() - 3] == ',');
   FUZZ_CHECK(body.find_first_not_of("0123456789,") == std::string::npos);
-  FUZZ_CHECK(body.find(',') == body.size() - 3);
   FUZZ_CHECK(body.size() == 4 || body[0] != '0');
+  const double magnitude = std::fabs(x);
   std::string point = body;
   point[point.size() - 3] = '.';
-  const double parsed = std::strtod(point.c_str(), nullptr);
-  const double magnitude = std::fabs(x);
-  FUZZ_CHECK(std::fabs(parsed - magnitude) <= 0.005 + magnitude * 1e-15);
-  if (magnitude < 9.995 || (magnitude >= 10 && magnitude < 99.995) ||
-      (magnitude >= 100 && magnitude < 999.995)) {
-    FUZZ_CHECK(text.size() == 7);
-  }
+  FUZZ_CHECK(std::fabs(std::strtod(point.c_str(), nullptr) - magnitude) <=
+             0.005 + 0.0000005 + magnitude * 1e-15);
+  check_record(body, two_decimals_expected(magnitude), "two decimals of a figure");
+}
+
+// The text of a figure worked out on its thousandths as a whole number: ties of a half
+// hundredth round up. Lead and sign are those of x, the double that is formatted; for a
+// single figure they agree with the thousandths, but a difference of two figures can land
+// just below a whole 10 or 100 and keep the lead of the smaller figures.
+std::string figure_expected(std::int64_t thousandths, double x) {
+  const std::uint64_t magnitude = thousandths < 0 ? 0 - static_cast<std::uint64_t>(thousandths)
+                                                  : static_cast<std::uint64_t>(thousandths);
+  const std::uint64_t hundredths = (magnitude + 5) / 10;
+  const char* lead = x >= 100 || x <= -100 ? "" : x >= 10 || x <= -10 ? " " : "  ";
+  char text[64];
+  std::snprintf(text, sizeof text, "%s%llu,%02llu%c", lead,
+                static_cast<unsigned long long>(hundredths / 100),
+                static_cast<unsigned long long>(hundredths % 100), x < 0 ? '-' : ' ');
+  return text;
+}
+
+// A figure of a DECIMAL(9,3) column as strtod reads the server's text of it.
+double figure_double(std::int64_t thousandths) {
+  const std::uint64_t magnitude = thousandths < 0 ? 0 - static_cast<std::uint64_t>(thousandths)
+                                                  : static_cast<std::uint64_t>(thousandths);
+  char text[32];
+  std::snprintf(text, sizeof text, "%s%llu.%03llu", thousandths < 0 ? "-" : "",
+                static_cast<unsigned long long>(magnitude / 1000),
+                static_cast<unsigned long long>(magnitude % 1000));
+  return std::strtod(text, nullptr);
+}
+
+void check_figure(std::int64_t thousandths) {
+  const double x = figure_double(thousandths);
+  FUZZ_CHECK((x >= 10) == (thousandths >= 10000) && (x >= 100) == (thousandths >= 100000));
+  check_decimal(x);
+  check_record(format_decimal(x), figure_expected(thousandths, x), "figure");
+}
+
+// The remaining days: entitled minus taken, as the two doubles give it.
+void check_difference(std::int64_t entitled, std::int64_t taken) {
+  const double x = figure_double(entitled) - figure_double(taken);
+  check_decimal(x);
+  check_record(format_decimal(x), figure_expected(entitled - taken, x), "difference of figures");
 }
 
 // The next 8 bytes as they lie in memory, zeros where the input ends: every bit pattern of
@@ -416,12 +476,19 @@ void check_value_formats(FuzzedDataProvider& input) {
 
   check_decimal(x);
   check_decimal(-x);
-  // Figures as the server gives them, with three decimals: anywhere up to 2000, and close
-  // to an edge, which the coverage of floating-point comparisons does not lead to.
+  // Figures as the server gives them, with three decimals: anywhere in the column's range,
+  // and close to an edge, which the coverage of floating-point comparisons does not lead to.
+  // The long's low digits make one figure, its high digits a second one taken from it.
+  constexpr std::int64_t kColumn = 1000000000;  // DECIMAL(9,3): below a million
+  check_figure(minutes % kColumn);
+  check_difference(minutes % kColumn, minutes / kColumn % kColumn);
   check_decimal(static_cast<double>(static_cast<std::int32_t>(minutes % 2000000)) / 1000.0);
-  constexpr double kEdges[] = {0, 9.995, 10, 99.995, 100, 999.995, 1000};
-  const double near = input.PickValueInArray(kEdges) + input.ConsumeIntegralInRange(-9, 9) / 1000.0;
-  check_decimal(input.ConsumeBool() ? -near : near);
+  constexpr std::int64_t kEdges[] = {0, 5, 9995, 10000, 99995, 100000, 999995, 1000000};
+  const std::int64_t edge = input.PickValueInArray(kEdges) + input.ConsumeIntegralInRange(-9, 9);
+  check_figure(input.ConsumeBool() ? -edge : edge);
+  // The same edges as the remaining days, the entitlement within the column's range.
+  const std::int64_t taken = input.ConsumeIntegralInRange<std::int64_t>(0, kColumn - 1 - 1000009);
+  check_difference(edge + taken, taken);
 }
 
 }  // namespace

@@ -63,9 +63,46 @@ int read_figures(const BadgeRecord& badge, PrefetchedRows& pass_rows, PrefetchPi
   db_close_cursor(lookup_cursor);
   return fetch_rc;
 }
+
+// value with six decimals. Most figures fit the small buffer; a huge one is printed again at
+// its full length.
+std::string six_decimals(double value) {
+  char small[32];
+  const int n = std::snprintf(small, sizeof small, "%.6f", value);
+  if (n >= 0 && static_cast<std::size_t>(n) < sizeof small)
+    return std::string(small, static_cast<std::size_t>(n));
+  std::string text(static_cast<std::size_t>(n < 0 ? 0 : n), '\0');
+  std::snprintf(text.data(), text.size() + 1, "%.6f", value);
+  return text;
+}
+
+// magnitude (not negative) with two decimals, rounded as its decimal figure: the figures are
+// the server's three-decimal numbers, which a double holds only nearly (9.995 lies just below
+// 9.995). Six decimals give such a figure back exactly, and the remaining days, a difference
+// of two of them, as well; that text is cut to two decimals and rounded up when the third is
+// 5 or more, carrying through the nines (9.995 -> 10.00). NaN and infinity stay as printed.
+std::string two_decimals(double magnitude) {
+  std::string digits = six_decimals(magnitude);
+  const std::size_t point = digits.find('.');
+  if (point == std::string::npos || digits.size() < point + 4) return digits;
+  const bool up = digits[point + 3] >= '5';
+  digits.resize(point + 3);
+  if (!up) return digits;
+  for (std::size_t i = digits.size(); i-- > 0;) {
+    if (digits[i] == '.') continue;
+    if (digits[i] != '9') {
+      ++digits[i];
+      return digits;
+    }
+    digits[i] = '0';
+  }
+  digits.insert(digits.begin(), '1');
+  return digits;
+}
 }  // namespace
 
 std::string format_decimal(double x) {
+  // The lead is chosen on x itself: a figure that rounds up to 10.00 keeps its two blanks.
   const char* lead = "  ";
   if (x >= 100 || x <= -100) {
     lead = "";
@@ -73,17 +110,7 @@ std::string format_decimal(double x) {
     lead = " ";
   }
   const char* sign = x < 0 ? "-" : " ";
-  const double magnitude = std::fabs(x);
-  // Most figures fit the small buffer; a huge one is printed again at its full length.
-  char small[32];
-  const int n = std::snprintf(small, sizeof small, "%s%.2f%s", lead, magnitude, sign);
-  std::string text;
-  if (n >= 0 && static_cast<std::size_t>(n) < sizeof small) {
-    text.assign(small, static_cast<std::size_t>(n));
-  } else {
-    text.assign(static_cast<std::size_t>(n < 0 ? 0 : n), '\0');
-    std::snprintf(text.data(), text.size() + 1, "%s%.2f%s", lead, magnitude, sign);
-  }
+  std::string text = lead + two_decimals(std::fabs(x)) + sign;
   const std::size_t point = text.find('.');
   if (point != std::string::npos) text[point] = ',';
   return text;

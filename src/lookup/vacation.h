@@ -11,6 +11,8 @@
 // written with missing figures as 0.
 int vacation_values_fill(BadgeRecord& badge);
 
-// x as "%s%.2f%s" with a decimal comma: lead ("" from |x| >= 100, " " from 10, else "  "),
-// |x| with two decimals, trailing sign ("-" or " ").
+// x as lead, |x| with two decimals and a decimal comma, trailing sign ("-" or " "). The lead
+// is chosen on x: "" from |x| >= 100, " " from 10, else "  ". The two decimals round the
+// decimal figure that x stands for (its six-decimal text), ties up: 9.995 gives "  10,00 ",
+// eight characters.
 std::string format_decimal(double x);

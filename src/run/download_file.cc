@@ -93,6 +93,12 @@ ExitStatus write_new_file(const char* path, const std::string& target, bool exis
   const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
   std::string temp = (slash == std::string::npos ? "" : dir) + "." + base + ".XXXXXX";
+  // The rename would replace a file that the user may not write, one an administrator has
+  // write-protected; opening it for writing would fail, and so does this run.
+  if (exists && ::access(target.c_str(), W_OK) != 0) {
+    print_cannot_open(path);
+    return kExitDownloadFile;
+  }
   register_cleanup();
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) {

@@ -16,6 +16,7 @@ void download_record_append(std::string& out, std::string_view record, int recor
 // beside the target that replaces it only when everything was read and written; otherwise
 // appended in one go, the file cut back to its old length when the append fails. Prints
 // the complaint and returns kExitDatabase when the records cannot be read, kExitDownloadFile
-// when the file cannot be opened or written; the file is then as it was.
+// when the file cannot be opened or written (an existing file the user may not write counts
+// as one that cannot be opened, also with new_file); the file is then as it was.
 ExitStatus download_file_write(const char* path, bool new_file, int record_width,
                                bool fixed_width);

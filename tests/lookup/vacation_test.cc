@@ -84,6 +84,20 @@ TEST_F(VacationTest, RemainingNeverFallsBelowZero) {
   EXPECT_EQ("  7,50 ", badge.vacation_values[5]);
 }
 
+// The server's three-decimal figures round half up as decimals, the remaining days as well.
+// Each figure here reads as a double just below its half hundredth; 9.995 keeps the lead of
+// a figure below 10.
+TEST_F(VacationTest, HalfHundredthsOfTheFiguresRoundUp) {
+  person("P1");
+  days("P1", "CURDATE()", "9.995", "-2.675", "0.015");
+  entitlement("P1", kThisYear, "11.11", "1.115");
+  BadgeRecord badge = marked_badge("P1");
+  EXPECT_EQ(0, vacation_values_fill(badge));
+  EXPECT_EQ((std::vector<std::string>{" 11,11 ", "  0,02 ", "  10,00 ", "  10,00 ", "  2,68-",
+                                      "  1,12 "}),
+            texts(badge));
+}
+
 TEST_F(VacationTest, NewestDaysRowNotAfterTodayCounts) {
   person("P1");
   days("P1", "CURDATE() - INTERVAL 10 DAY", "1", "1", "1");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "lookup/day_values.h"
 #include "lookup/vacation.h"
@@ -29,26 +30,55 @@ TEST(FormatDecimal, LeadSignAndCommaAroundTwoDecimals) {
     const char* figure;
     const char* text;
   } cases[] = {
-      {"0", "  0,00 "},
-      {"2.5", "  2,50 "},
-      {"-2.5", "  2,50-"},
-      {"12.25", " 12,25 "},
-      {"10", " 10,00 "},
-      {"-10", " 10,00-"},
-      {"9.5", "  9,50 "},
-      // 9.995 as a double lies just below 9.995 and rounds down; 99.995 lies just above
-      // and rounds up to 100.00 under the one-blank lead of figures below 100.
-      {"9.995", "  9,99 "},
-      {"9.996", "  10,00 "},
-      {"99.995", " 100,00 "},
-      {"100", "100,00 "},
-      {"999.994", "999,99 "},
-      {"1000", "1000,00 "},
-      {"-1000", "1000,00-"},
-      {"-0.001", "  0,00-"},
+      {"0", "  0,00 "},      {"2.5", "  2,50 "},    {"-2.5", "  2,50-"}, {"12.25", " 12,25 "},
+      {"10", " 10,00 "},     {"-10", " 10,00-"},    {"9.5", "  9,50 "},  {"1000", "1000,00 "},
+      {"-1000", "1000,00-"}, {"-0.001", "  0,00-"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.figure);
     EXPECT_EQ(c.text, format_decimal(std::strtod(c.figure, nullptr)));
+  }
+}
+
+// Halves of a hundredth round up as on the decimal figure, whichever side of it the double
+// lies (9.995 lies just below, 99.995 and 2.675 too, 0.005 just above). The lead stays that of
+// the figure itself, so one that rounds up to the next power of ten is a character longer.
+TEST(FormatDecimal, HalfHundredthsRoundUpAsDecimalFigures) {
+  const struct {
+    const char* figure;
+    const char* text;
+  } cases[] = {
+      {"9.995", "  10,00 "},         {"-9.995", "  10,00-"}, {"9.996", "  10,00 "},
+      {"9.994", "  9,99 "},          {"99.995", " 100,00 "}, {"99.994", " 99,99 "},
+      {"999.995", "1000,00 "},       {"999.994", "999,99 "}, {"2.675", "  2,68 "},
+      {"-2.675", "  2,68-"},         {"1.005", "  1,01 "},   {"1.004", "  1,00 "},
+      {"1.004999", "  1,00 "},       {"0.005", "  0,01 "},   {"0.004", "  0,00 "},
+      {"-0.005", "  0,01-"},         {"0.995", "  1,00 "},   {"19.995", " 20,00 "},
+      {"999999.995", "1000000,00 "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.figure);
+    EXPECT_EQ(c.text, format_decimal(std::strtod(c.figure, nullptr)));
+  }
+}
+
+// The remaining days are the difference of two figures; as doubles each of these lies just
+// below the decimal difference, a half hundredth, which still rounds up.
+TEST(FormatDecimal, DifferencesOfFiguresRoundAsTheirDecimalValue) {
+  const struct {
+    const char* entitled;
+    const char* taken;
+    const char* text;
+  } cases[] = {
+      {"11.11", "1.115", "  10,00 "},  // 9.995
+      {"3.3", "0.305", "  3,00 "},     // 2.995
+      {"3.3", "0.625", "  2,68 "},     // 2.675
+      {"11.11", "0.105", " 11,01 "},   // 11.005
+      {"0.7", "0.625", "  0,08 "},     // 0.075
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.entitled) + " - " + c.taken);
+    EXPECT_EQ(c.text,
+              format_decimal(std::strtod(c.entitled, nullptr) - std::strtod(c.taken, nullptr)));
   }
 }

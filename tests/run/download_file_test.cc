@@ -113,6 +113,31 @@ TEST_F(DownloadFileTest, PathsThatCannotBeOpenedLeaveEverythingAsItWas) {
   EXPECT_EQ("FILE", read_file(dir_.file("plain")));
 }
 
+// A write-protected file would open for no writing; a new file renamed over it must not
+// replace it either, nor through a link to it. Root may write it, so the test needs another
+// user.
+TEST_F(DownloadFileTest, AWriteProtectedFileIsNotReplaced) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root may write any file";
+  const std::string file = dir_.file("ro.dat");
+  const std::string link = dir_.file("link.dat");
+  write_file(file, "OLD");
+  set_file_mode(file, 0444);
+  std::filesystem::create_symlink(file, link);
+  for (const std::string& path : {file, link}) {
+    SCOPED_TRACE(path);
+    stage(path, "NEW");
+    for (bool new_file : {true, false}) {
+      SCOPED_TRACE(new_file);
+      EXPECT_EQ(kExitDownloadFile, write(path, new_file, 4, true));
+      EXPECT_EQ("Downloadfile " + path + " konnte nicht geoeffnet werden!\n", out_);
+    }
+  }
+  EXPECT_EQ("OLD", read_file(file));
+  EXPECT_EQ(0444, file_mode(file));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ("link.dat ro.dat", list_dir(dir_.path()));  // no temporary file left
+}
+
 TEST_F(DownloadFileTest, AFullDeviceIsReportedAsAWriteFailure) {
   stage("/dev/full", "X");
   EXPECT_EQ(kExitDownloadFile, write("/dev/full", true, 4, true));
