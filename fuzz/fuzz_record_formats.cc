@@ -380,8 +380,13 @@ std::string two_decimals_expected(double magnitude) {
 void check_decimal(double x) {
   const std::string text = format_decimal(x);
   FUZZ_CHECK(!text.empty());
-  FUZZ_CHECK(text.back() == (x < 0 ? '-' : ' '));
-  const std::size_t lead = x >= 100 || x <= -100 ? 0 : x >= 10 || x <= -10 ? 1 : 2;
+  // Lead and sign follow the figure: x with six decimals.
+  char six[400];
+  std::snprintf(six, sizeof six, "%.6f", x);
+  const double figure = std::strtod(six, nullptr);
+  FUZZ_CHECK(text.back() == (figure < 0 ? '-' : ' '));
+  const std::size_t lead =
+      figure >= 100 || figure <= -100 ? 0 : figure >= 10 || figure <= -10 ? 1 : 2;
   FUZZ_CHECK(text.size() >= lead + 1);
   FUZZ_CHECK(text.compare(0, lead, "  ", lead) == 0);
   const std::string body = text.substr(lead, text.size() - lead - 1);
@@ -407,18 +412,17 @@ void check_decimal(double x) {
 }
 
 // The text of a figure worked out on its thousandths as a whole number: ties of a half
-// hundredth round up. Lead and sign are those of x, the double that is formatted; for a
-// single figure they agree with the thousandths, but a difference of two figures can land
-// just below a whole 10 or 100 and keep the lead of the smaller figures.
-std::string figure_expected(std::int64_t thousandths, double x) {
+// hundredth round up; lead and sign follow the thousandths, also for a difference of two
+// figures whose doubles land just below a whole 10 or 100.
+std::string figure_expected(std::int64_t thousandths) {
   const std::uint64_t magnitude = thousandths < 0 ? 0 - static_cast<std::uint64_t>(thousandths)
                                                   : static_cast<std::uint64_t>(thousandths);
   const std::uint64_t hundredths = (magnitude + 5) / 10;
-  const char* lead = x >= 100 || x <= -100 ? "" : x >= 10 || x <= -10 ? " " : "  ";
+  const char* lead = magnitude >= 100000 ? "" : magnitude >= 10000 ? " " : "  ";
   char text[64];
   std::snprintf(text, sizeof text, "%s%llu,%02llu%c", lead,
                 static_cast<unsigned long long>(hundredths / 100),
-                static_cast<unsigned long long>(hundredths % 100), x < 0 ? '-' : ' ');
+                static_cast<unsigned long long>(hundredths % 100), thousandths < 0 ? '-' : ' ');
   return text;
 }
 
@@ -437,14 +441,14 @@ void check_figure(std::int64_t thousandths) {
   const double x = figure_double(thousandths);
   FUZZ_CHECK((x >= 10) == (thousandths >= 10000) && (x >= 100) == (thousandths >= 100000));
   check_decimal(x);
-  check_record(format_decimal(x), figure_expected(thousandths, x), "figure");
+  check_record(format_decimal(x), figure_expected(thousandths), "figure");
 }
 
 // The remaining days: entitled minus taken, as the two doubles give it.
 void check_difference(std::int64_t entitled, std::int64_t taken) {
   const double x = figure_double(entitled) - figure_double(taken);
   check_decimal(x);
-  check_record(format_decimal(x), figure_expected(entitled - taken, x), "difference of figures");
+  check_record(format_decimal(x), figure_expected(entitled - taken), "difference of figures");
 }
 
 // The next 8 bytes as they lie in memory, zeros where the input ends: every bit pattern of

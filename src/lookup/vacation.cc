@@ -102,15 +102,18 @@ std::string two_decimals(double magnitude) {
 }  // namespace
 
 std::string format_decimal(double x) {
-  // The lead is chosen on x itself: a figure that rounds up to 10.00 keeps its two blanks.
+  // Lead and sign are chosen on the figure, the six-decimal value of x: the remaining days
+  // 64.954 - 54.954 are 10 although the doubles' difference lies just below. A figure that
+  // rounds up to 10.00 keeps its two blanks.
+  const double figure = std::strtod(six_decimals(x).c_str(), nullptr);
   const char* lead = "  ";
-  if (x >= 100 || x <= -100) {
+  if (figure >= 100 || figure <= -100) {
     lead = "";
-  } else if (x >= 10 || x <= -10) {
+  } else if (figure >= 10 || figure <= -10) {
     lead = " ";
   }
-  const char* sign = x < 0 ? "-" : " ";
-  std::string text = lead + two_decimals(std::fabs(x)) + sign;
+  const char* sign = figure < 0 ? "-" : " ";
+  std::string text = lead + two_decimals(std::fabs(figure)) + sign;
   const std::size_t point = text.find('.');
   if (point != std::string::npos) text[point] = ',';
   return text;

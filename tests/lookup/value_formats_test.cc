@@ -63,7 +63,8 @@ TEST(FormatDecimal, HalfHundredthsRoundUpAsDecimalFigures) {
 }
 
 // The remaining days are the difference of two figures; as doubles each of these lies just
-// below the decimal difference, a half hundredth, which still rounds up.
+// below the decimal difference: a half hundredth still rounds up, and a whole 10 or 100
+// keeps its lead.
 TEST(FormatDecimal, DifferencesOfFiguresRoundAsTheirDecimalValue) {
   const struct {
     const char* entitled;
@@ -75,6 +76,10 @@ TEST(FormatDecimal, DifferencesOfFiguresRoundAsTheirDecimalValue) {
       {"3.3", "0.625", "  2,68 "},     // 2.675
       {"11.11", "0.105", " 11,01 "},   // 11.005
       {"0.7", "0.625", "  0,08 "},     // 0.075
+      {"64.954", "54.954", " 10,00 "},    // 10
+      {"134.896", "34.896", "100,00 "},   // 100
+      {"1.1", "1.1", "  0,00 "},          // 0
+      {"54.954", "64.954", " 10,00-"},    // -10
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.entitled) + " - " + c.taken);
