@@ -411,12 +411,16 @@ void check_decimal(double x) {
   check_record(body, two_decimals_expected(magnitude), "two decimals of a figure");
 }
 
+std::uint64_t magnitude_of(std::int64_t thousandths) {
+  return thousandths < 0 ? 0 - static_cast<std::uint64_t>(thousandths)
+                         : static_cast<std::uint64_t>(thousandths);
+}
+
 // The text of a figure worked out on its thousandths as a whole number: ties of a half
 // hundredth round up; lead and sign follow the thousandths, also for a difference of two
 // figures whose doubles land just below a whole 10 or 100.
 std::string figure_expected(std::int64_t thousandths) {
-  const std::uint64_t magnitude = thousandths < 0 ? 0 - static_cast<std::uint64_t>(thousandths)
-                                                  : static_cast<std::uint64_t>(thousandths);
+  const std::uint64_t magnitude = magnitude_of(thousandths);
   const std::uint64_t hundredths = (magnitude + 5) / 10;
   const char* lead = magnitude >= 100000 ? "" : magnitude >= 10000 ? " " : "  ";
   char text[64];
@@ -428,8 +432,7 @@ std::string figure_expected(std::int64_t thousandths) {
 
 // A figure of a DECIMAL(9,3) column as strtod reads the server's text of it.
 double figure_double(std::int64_t thousandths) {
-  const std::uint64_t magnitude = thousandths < 0 ? 0 - static_cast<std::uint64_t>(thousandths)
-                                                  : static_cast<std::uint64_t>(thousandths);
+  const std::uint64_t magnitude = magnitude_of(thousandths);
   char text[32];
   std::snprintf(text, sizeof text, "%s%llu.%03llu", thousandths < 0 ? "-" : "",
                 static_cast<unsigned long long>(magnitude / 1000),

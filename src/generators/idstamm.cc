@@ -40,7 +40,7 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
   if (terminal_time_check(badge, terminal) != 0) std::strcpy(badge.time_flag, "1");
   if (badge.time_flag[0] != '1' && badge.access_flag[0] != '1') {
     console_printf("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", badge.AswNum,
-                terminal);
+                   terminal);
     return false;
   }
   std::strcpy(badge.fixed_code, "001");

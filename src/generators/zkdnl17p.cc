@@ -46,7 +46,7 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
   std::strcpy(badge.time_flag, flag_text(terminal_time_check(badge, terminal) == 1));
   if (badge.time_flag[0] != '1' && badge.access_flag[0] != '1') {
     console_printf("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", badge.AswNum,
-                terminal);
+                   terminal);
     return false;
   }
 

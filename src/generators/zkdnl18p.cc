@@ -91,12 +91,12 @@ bool handle_badge(BadgeRecord& badge, const DisplaySetup& setup, const std::stri
 
   // A failed lookup leaves its texts empty: their slots show blanks, the record still goes.
   if (const int rc = day_values_fill(badge); rc != 0) {
-    console_printf("Ausweis:%s Person:%s Saldodaten nicht gefunden! %d\n", badge.AswNum, badge.AswPnr,
-                rc);
+    console_printf("Ausweis:%s Person:%s Saldodaten nicht gefunden! %d\n", badge.AswNum,
+                   badge.AswPnr, rc);
   }
   if (const int rc = vacation_values_fill(badge); rc != 0) {
     console_printf("Ausweis:%s Person:%s Urlaubsdaten nicht gefunden! %d\n", badge.AswNum,
-                badge.AswPnr, rc);
+                   badge.AswPnr, rc);
   }
   for (BalanceSlot& slot : slots.slots) {
     slot.value = zkdnl18p_slot_value(slot.code, badge, setup.today);

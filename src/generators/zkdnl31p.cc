@@ -29,7 +29,8 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
     return false;
   }
   if (terminal_access_check(badge, terminal, kHighestReader, false) == 0) {
-    console_printf("Ausweis %s ohne Zutrittsberechtigung auf Terminal %s\n", badge.AswNum, terminal);
+    console_printf("Ausweis %s ohne Zutrittsberechtigung auf Terminal %s\n", badge.AswNum,
+                   terminal);
     return false;
   }
   // A location without short text leaves the field blank.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "db/cursor.h"
 #include "db/escape.h"
@@ -76,13 +77,13 @@ std::string six_decimals(double value) {
   return text;
 }
 
-// magnitude (not negative) with two decimals, rounded as its decimal figure: the figures are
+// digits, the six-decimal text of a magnitude (not negative), with two decimals, rounded as
+// its decimal figure: the figures are
 // the server's three-decimal numbers, which a double holds only nearly (9.995 lies just below
 // 9.995). Six decimals give such a figure back exactly, and the remaining days, a difference
 // of two of them, as well; that text is cut to two decimals and rounded up when the third is
 // 5 or more, carrying through the nines (9.995 -> 10.00). NaN and infinity stay as printed.
-std::string two_decimals(double magnitude) {
-  std::string digits = six_decimals(magnitude);
+std::string two_decimals(std::string digits) {
   const std::size_t point = digits.find('.');
   if (point == std::string::npos || digits.size() < point + 4) return digits;
   const bool up = digits[point + 3] >= '5';
@@ -105,7 +106,8 @@ std::string format_decimal(double x) {
   // Lead and sign are chosen on the figure, the six-decimal value of x: the remaining days
   // 64.954 - 54.954 are 10 although the doubles' difference lies just below. A figure that
   // rounds up to 10.00 keeps its two blanks.
-  const double figure = std::strtod(six_decimals(x).c_str(), nullptr);
+  std::string six = six_decimals(x);
+  const double figure = std::strtod(six.c_str(), nullptr);
   const char* lead = "  ";
   if (figure >= 100 || figure <= -100) {
     lead = "";
@@ -113,7 +115,8 @@ std::string format_decimal(double x) {
     lead = " ";
   }
   const char* sign = figure < 0 ? "-" : " ";
-  std::string text = lead + two_decimals(std::fabs(figure)) + sign;
+  if (six[0] == '-') six.erase(0, 1);
+  std::string text = lead + two_decimals(std::move(six)) + sign;
   const std::size_t point = text.find('.');
   if (point != std::string::npos) text[point] = ',';
   return text;
