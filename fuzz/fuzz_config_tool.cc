@@ -192,7 +192,11 @@ void check_other_bytes_kept(const ConfigFileContents& before, const ConfigFileCo
       const std::size_t start = value_start(old_line);
       FUZZ_CHECK(new_line.compare(0, start, old_line, 0, start) == 0);
       FUZZ_CHECK(new_line.ends_with(line_end));
-      FUZZ_CHECK(line_end_length(new_line) == line_end.size());
+      // A last line ending in a lone carriage return (part of its value) that got its line
+      // feed before its value was set ends in CR LF, which the run reads as a line feed.
+      const bool lone_cr_closed = appended && i + 1 == before.lines.size() &&
+                                  old_line.ends_with('\r') && new_line.ends_with("\r\n");
+      FUZZ_CHECK(line_end_length(new_line) == line_end.size() + (lone_cr_closed ? 1 : 0));
     } else {
       FUZZ_CHECK(new_line ==
                  old_line.substr(0, old_line.size() - line_end_length(old_line)) + line_end);
