@@ -24,7 +24,7 @@
 #include "config/blowfish.h"
 #include "config/config_edit.h"
 #include "config/config_file.h"
-#include "config/config_tool.h"
+#include "config_tool/config_tool.h"
 #include "fuzz_support.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "db/connection.h"
-#include "db/fatal.h"
+#include "base/fatal.h"
 
 char query_buffer[kQueryBufferSize];
 QueryCursor lookup_cursor;

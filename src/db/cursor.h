@@ -74,3 +74,20 @@ int db_close_cursor(QueryCursor& cursor);
 // Runs a statement without result set on lookup_cursor. Returns the open's code.
 int db_execute(const char* purpose, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
+
+// Runs the single-row statement in query_buffer on lookup_cursor and hands its first row, if
+// it has one, to take (a callable taking a DbRow) before the result is freed; a further row
+// is not read. Returns the open's code when the statement failed, else the fetch's: 0 with a
+// row, RC_NO_ROW without. *open_rc, when given, receives the open's code alone. The result is
+// also left in query_status.
+template <typename Take>
+int db_first_row(Take take, int* open_rc = nullptr) {
+  lookup_cursor.query_text = query_buffer;
+  const int opened = db_open_cursor(lookup_cursor);
+  if (open_rc != nullptr) *open_rc = opened;
+  if (opened != 0) return query_status = opened;
+  const int fetched = db_fetch_row(lookup_cursor, current_row);
+  if (fetched == 0) take(current_row);
+  db_close_cursor(lookup_cursor);
+  return query_status = fetched;
+}

@@ -4,7 +4,7 @@
 
 #include "db/cursor.h"
 #include "db/escape.h"
-#include "db/text.h"
+#include "base/text.h"
 
 char current_schema[kSchemaNameSize];
 

@@ -3,7 +3,7 @@
 #include "db/connection.h"
 #include "db/cursor.h"
 #include "db/escape.h"
-#include "db/text.h"
+#include "base/text.h"
 
 char record_buffer[kRecordBufferSize];
 
@@ -25,35 +25,27 @@ int commit_or_code() {
   return last_db_errno != 0 ? static_cast<int>(last_db_errno) : -1;
 }
 
-// Runs the statement in query_buffer and commits it at once.
-int run_committed() {
-  lookup_cursor.query_text = query_buffer;
-  query_status = db_open_cursor(lookup_cursor);
-  db_close_cursor(lookup_cursor);
-  if (query_status == 0) query_status = commit_or_code();
+// Commits a statement that succeeded; the statement's or the COMMIT's code.
+int committed(int statement_rc) {
+  query_status = statement_rc == 0 ? commit_or_code() : statement_rc;
   return query_status;
 }
 }  // namespace
 
 int staging_lock(const char* key, int wait_seconds) {
   db_format_query("Sperre Downloadfile", kLock, db_escape(key).c_str(), wait_seconds);
-  lookup_cursor.query_text = query_buffer;
-  query_status = db_open_cursor(lookup_cursor);
-  if (query_status != 0) return query_status;
-  query_status = db_fetch_row(lookup_cursor, current_row);
-  if (query_status == 0) {
+  int answer = -1;
+  const int rc = db_first_row([&](DbRow row) {
     // 1: held; 0: the wait ended; NULL: the server could not take it.
-    const char* got = current_row[0];
-    query_status = got == nullptr ? -1 : (got[0] == '1' ? 0 : RC_LOCK_TIMEOUT);
-  }
-  db_close_cursor(lookup_cursor);
-  return query_status;
+    const char* got = row[0];
+    answer = got == nullptr ? -1 : (got[0] == '1' ? 0 : RC_LOCK_TIMEOUT);
+  });
+  return query_status = rc == 0 ? answer : rc;
 }
 
 int staging_insert(const char* key, const char* record) {
-  db_format_query("Satz in Kvb999Tmp einfuegen", kInsert, db_escape(key).c_str(),
-                  db_escape(record).c_str());
-  return run_committed();
+  return committed(db_execute("Satz in Kvb999Tmp einfuegen", kInsert, db_escape(key).c_str(),
+                              db_escape(record).c_str()));
 }
 
 void staging_insert_batch(const char* key, const std::vector<std::string>& records,
@@ -83,8 +75,7 @@ void staging_insert_batch(const char* key, const std::vector<std::string>& recor
 }
 
 int staging_clear(const char* key) {
-  db_format_query("Kvb999Tmp loeschen", kDelete, db_escape(key).c_str());
-  return run_committed();
+  return committed(db_execute("Kvb999Tmp loeschen", kDelete, db_escape(key).c_str()));
 }
 
 int staging_open(const char* key) {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "db/console.h"
+#include "base/console.h"
 #include "db/cursor.h"
 #include "db/staging.h"
 #include "generators/record_fields.h"

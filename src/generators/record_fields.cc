@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "db/console.h"
+#include "base/console.h"
 #include "db/cursor.h"
 #include "db/staging.h"
 #include "lookup/prefetch.h"

@@ -5,7 +5,7 @@
 #include <iterator>
 #include <string_view>
 
-#include "db/console.h"
+#include "base/console.h"
 #include "db/cursor.h"
 #include "generators/record_fields.h"
 #include "lookup/access_class.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "db/console.h"
+#include "base/console.h"
 #include "db/cursor.h"
 #include "generators/record_fields.h"
 #include "lookup/attributes.h"

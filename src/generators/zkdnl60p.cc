@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "db/console.h"
+#include "base/console.h"
 #include "db/cursor.h"
 #include "generators/record_fields.h"
 #include "lookup/access_class.h"

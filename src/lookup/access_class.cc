@@ -7,7 +7,7 @@
 #include "db/cursor.h"
 #include "db/escape.h"
 #include "db/schemas.h"
-#include "db/text.h"
+#include "base/text.h"
 #include "lookup/badge_fields.h"
 #include "lookup/prefetch.h"
 
@@ -103,24 +103,11 @@ std::string join_tables(const Source& source) {
 // RC_NO_ROW without one, else the failed query's code (the badge unchanged).
 int resolve_from(BadgeRecord& badge, const Source& source, PrefetchedRows& pass_rows) {
   const bool by_group = source.extra == Extra::kGroup;
-  const char* key = by_group ? badge.AswGrp : badge.AswPnr;
-  int answer = 0;
-  if (prefetch_answer(pass_rows, source.query,
-                      by_group ? PrefetchKey::kClassGroup : PrefetchKey::kClassPerson,
-                      join_tables(source), key, answer,
-                      [&](DbRow row) { apply_row(badge, source, row); })) {
-    return answer;
-  }
-  db_format_query(source.purpose, source.query, from_list(source.tables).c_str(),
-                  db_escape(key).c_str());
-  lookup_cursor.query_text = query_buffer;
-  query_status = db_open_cursor(lookup_cursor);
-  if (query_status != 0) return query_status;
-  query_status = db_fetch_row(lookup_cursor, current_row);
-  const int rc = query_status;
-  if (rc == 0) apply_row(badge, source, current_row);
-  db_close_cursor(lookup_cursor);
-  return rc;
+  const LookupStatement statement{source.purpose, source.query,
+                                  by_group ? PrefetchKey::kClassGroup : PrefetchKey::kClassPerson,
+                                  from_list(source.tables), join_tables(source)};
+  return lookup_first_row(pass_rows, statement, by_group ? badge.AswGrp : badge.AswPnr,
+                          [&](DbRow row) { apply_row(badge, source, row); });
 }
 
 const Source kBadgeGroup = {"Berechtigungsklasse der Ausweisgruppe", kByBadgeGroup, kBzu,

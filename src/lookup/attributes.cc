@@ -7,7 +7,7 @@
 #include "db/cursor.h"
 #include "db/escape.h"
 #include "db/schemas.h"
-#include "db/text.h"
+#include "base/text.h"
 #include "lookup/badge_fields.h"
 #include "lookup/prefetch.h"
 
@@ -25,21 +25,6 @@ constexpr char kPersonQuery[] =
 // become trailing ones and are cut.
 constexpr std::size_t kLocationTextRead = 11;
 constexpr std::size_t kLocationTextShown = 3;
-
-// Runs the statement in query_buffer on lookup_cursor and hands the first row, if any, to
-// take. Returns the open's code, or the fetch's after the result was freed.
-template <typename Take>
-int first_row(Take take) {
-  lookup_cursor.query_text = query_buffer;
-  query_status = db_open_cursor(lookup_cursor);
-  if (query_status != 0) return query_status;
-  query_status = db_fetch_row(lookup_cursor, current_row);
-  const int rc = query_status;
-  if (rc == 0) take(current_row);
-  db_close_cursor(lookup_cursor);
-  query_status = rc;
-  return rc;
-}
 
 // A terminal column into its field; false, leaving the field as it was, when it does not fit.
 template <std::size_t N>
@@ -78,7 +63,7 @@ void take_person(BadgeRecord& badge, DbRow row) {
 int terminal_attributes(const char* terminal, TerminalAttributes& out) {
   db_format_query("Terminal", kTerminalQuery, db_escape(terminal).c_str());
   bool fits = true;
-  const int rc = first_row([&](DbRow row) {
+  const int rc = db_first_row([&](DbRow row) {
     fits = put_terminal_column(out.TsmTyp, row[0]);
     fits = put_terminal_column(out.TsmSal, row[1]) && fits;
   });
@@ -87,25 +72,17 @@ int terminal_attributes(const char* terminal, TerminalAttributes& out) {
 }
 
 int badge_location_text(BadgeRecord& badge) {
-  int rc = 0;
-  const auto take = [&](DbRow row) { take_location(badge, row); };
-  if (prefetch_answer(location_rows, kLocationQuery, PrefetchKey::kBadgeNumber,
-                      "KvBasis.Kvb113Awv, KvBasis.Kvb113Sto", badge.AswNum, rc, take)) {
-    return rc;
-  }
-  db_format_query("Standort des Ausweises", kLocationQuery, db_escape(badge.AswNum).c_str());
-  return first_row(take);
+  const LookupStatement statement{"Standort des Ausweises", kLocationQuery,
+                                  PrefetchKey::kBadgeNumber, "",
+                                  "KvBasis.Kvb113Awv, KvBasis.Kvb113Sto"};
+  return lookup_first_row(location_rows, statement, badge.AswNum,
+                          [&](DbRow row) { take_location(badge, row); });
 }
 
 int person_attributes(BadgeRecord& badge) {
   const std::string person_table = db_quote_identifier(current_schema) + ".Kvb300Pnr ";
-  int rc = 0;
-  const auto take = [&](DbRow row) { take_person(badge, row); };
-  if (prefetch_answer(person_rows, kPersonQuery, PrefetchKey::kPerson, person_table,
-                      badge.AswPnr, rc, take)) {
-    return rc;
-  }
-  db_format_query("Person des Ausweises", kPersonQuery, person_table.c_str(),
-                  db_escape(badge.AswPnr).c_str());
-  return first_row(take);
+  const LookupStatement statement{"Person des Ausweises", kPersonQuery, PrefetchKey::kPerson,
+                                  person_table, person_table};
+  return lookup_first_row(person_rows, statement, badge.AswPnr,
+                          [&](DbRow row) { take_person(badge, row); });
 }

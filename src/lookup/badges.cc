@@ -5,7 +5,7 @@
 
 #include "db/cursor.h"
 #include "db/escape.h"
-#include "db/text.h"
+#include "base/text.h"
 #include "lookup/badge_fields.h"
 #include "lookup/prefetch.h"
 

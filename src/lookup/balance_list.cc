@@ -6,7 +6,7 @@
 
 #include "db/cursor.h"
 #include "db/escape.h"
-#include "db/text.h"
+#include "base/text.h"
 
 namespace {
 // The terminal form reads the list and texts that the terminal names, in the terminal's
@@ -85,15 +85,11 @@ int list_fetch(BalanceListForm& form, BalanceSlot& slot) {
   slot.value = "       ";
 
   db_format_query(form.code_purpose, form.code_query, db_escape(form.key).c_str(), number);
-  lookup_cursor.query_text = query_buffer;
-  query_status = db_open_cursor(lookup_cursor);
-  if (query_status != 0) return query_status;
-  query_status = db_fetch_row(lookup_cursor, current_row);
-  if (query_status == 0 && current_row[0] != nullptr &&
-      !copy_text(slot.code, sizeof slot.code, trim_trailing_blanks(current_row[0]))) {
-    query_status = RC_TOO_LONG;
-  }
-  db_close_cursor(lookup_cursor);
+  bool fits = true;
+  const int rc = db_first_row([&](DbRow row) {
+    if (row[0] != nullptr) fits = copy_text(slot.code, sizeof slot.code, trim_trailing_blanks(row[0]));
+  });
+  if (rc == 0 && !fits) query_status = RC_TOO_LONG;
   return query_status;
 }
 

@@ -51,22 +51,8 @@ std::string format_hours_minutes(long minutes) {
 }
 
 int day_values_fill(BadgeRecord& badge) {
-  int rc = 0;
-  if (prefetch_answer(pass_rows, kDayValuesQuery, PrefetchKey::kPerson, "Kvb320Tgb, Kvb300Pnr",
-                      badge.AswPnr, rc, [&](DbRow row) { take_day_values(badge, row); })) {
-    return rc;
-  }
-  db_format_query("Saldo Vortag", kDayValuesQuery, db_escape(badge.AswPnr).c_str());
-  lookup_cursor.query_text = query_buffer;
-  query_status = db_open_cursor(lookup_cursor);
-  if (query_status != 0) return query_status;
-
-  query_status = db_fetch_row(lookup_cursor, current_row);
-  if (query_status != 0) {
-    db_close_cursor(lookup_cursor);
-    return query_status;
-  }
-  take_day_values(badge, current_row);
-  db_close_cursor(lookup_cursor);
-  return 0;
+  const LookupStatement statement{"Saldo Vortag", kDayValuesQuery, PrefetchKey::kPerson, "",
+                                  "Kvb320Tgb, Kvb300Pnr"};
+  return lookup_first_row(pass_rows, statement, badge.AswPnr,
+                          [&](DbRow row) { take_day_values(badge, row); });
 }

@@ -2,10 +2,10 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <stdexcept>
 
 #include "db/escape.h"
 #include "db/schemas.h"
+#include "db/sql_template.h"
 
 namespace {
 
@@ -33,7 +33,8 @@ bool read_rows(PrefetchedRows& rows, std::string_view per_badge_format, const st
     values += values.empty() ? "('" : ", ('";
     values += db_escape(*key) + "')";
   }
-  const std::string statement = prefetch_statement(per_badge_format, values, tables, pick);
+  std::string statement;
+  if (prefetch_statement(per_badge_format, values, tables, statement, pick) != 0) return false;
   QueryCursor cursor;
   cursor.query_text = statement.c_str();
   if (db_open_cursor(cursor) != 0) return false;
@@ -105,38 +106,27 @@ std::uint64_t prefetch_pass() {
   return pass.id;
 }
 
-std::string prefetch_statement(std::string_view per_badge_format, const std::string& keys,
-                               const std::string& tables, PrefetchPick pick) {
-  // The statement as the per-badge lookup sends it, with the key compared to pass_keys.k.
+int prefetch_statement(std::string_view per_badge_format, const std::string& keys,
+                       const std::string& tables, std::string& out, PrefetchPick pick) {
+  // The statement as the per-badge lookup sends it, with the key compared to pass_keys.k;
+  // its FROM list is replaced below.
   std::string text;
-  int key_places = 0;
-  for (std::size_t i = 0; i < per_badge_format.size(); ++i) {
-    if (per_badge_format.compare(i, 2, "%%") == 0) {
-      text += '%';
-      ++i;
-    } else if (per_badge_format.compare(i, 4, "'%s'") == 0) {
-      text += "pass_keys.k";
-      ++key_places;
-      i += 3;
-    } else if (per_badge_format.compare(i, 2, "%s") == 0) {
-      ++i;  // the FROM list, replaced below
-    } else {
-      text += per_badge_format[i];
-    }
+  if (const int rc = sql_fill_template(per_badge_format, {"pass_keys.k"}, {""}, text); rc != 0) {
+    return rc;
   }
   const std::size_t select = text.find("SELECT");
   const std::size_t from = text.find(" FROM ", select);
   const std::size_t where = text.find(" WHERE ", from);
-  if (key_places != 1 || select == std::string::npos || from == std::string::npos ||
-      where == std::string::npos) {
-    throw std::logic_error("no per-badge statement: " + std::string(per_badge_format));
+  if (select == std::string::npos || from == std::string::npos || where == std::string::npos) {
+    return RC_BAD_TEMPLATE;
   }
   std::string conditions = text.substr(where);
   if (pick == PrefetchPick::kLatestFirstColumn) {
     conditions = conditions.substr(0, conditions.find(" ORDER BY "));
   }
-  return "WITH pass_keys(k) AS (VALUES " + keys + ") SELECT STRAIGHT_JOIN pass_keys.k, " +
-         text.substr(select + 6, from - select - 6) + " FROM pass_keys, " + tables + conditions;
+  out = "WITH pass_keys(k) AS (VALUES " + keys + ") SELECT STRAIGHT_JOIN pass_keys.k, " +
+        text.substr(select + 6, from - select - 6) + " FROM pass_keys, " + tables + conditions;
+  return 0;
 }
 
 PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, std::string_view per_badge_format,

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "db/cursor.h"
+#include "db/escape.h"
 #include "lookup/badges.h"
 
 // False when VESTRAGEN_PER_BADGE=1 asks for every statement per badge, as the program's
@@ -121,7 +122,46 @@ bool prefetch_answer(PrefetchedRows& rows, std::string_view per_badge_format, Pr
   return true;
 }
 
+// A lookup's single-row statement, as it is sent per badge and as a pass reads it for all
+// keys.
+struct LookupStatement {
+  const char* purpose;  // names the statement when its text does not fit query_buffer
+  // The per-badge statement: a printf format whose key is '%s', with a bare %s before the key
+  // for the FROM list when own_tables is given.
+  const char* format;
+  PrefetchKey kind;         // which keys of a pass the lookup is asked for
+  std::string own_tables;   // the per-badge statement's FROM list; empty when format names it
+  std::string pass_tables;  // the tables in the order the statement reads them from the key on
+  PrefetchPick pick = PrefetchPick::kFirst;
+};
+
+// The one way a lookup answers for a key: from the current pass's rows when the pass knows
+// the key, else with its own statement on lookup_cursor (db_first_row). take gets the first
+// row, if there is one. Returns 0 with a row, RC_NO_ROW without, or the failed statement's
+// code; *open_rc, when given, receives the own statement's open code (0 when the pass
+// answered).
+template <typename Take>
+int lookup_first_row(PrefetchedRows& rows, const LookupStatement& statement, const char* key,
+                     Take take, int* open_rc = nullptr) {
+  if (open_rc != nullptr) *open_rc = 0;
+  int rc = 0;
+  if (prefetch_answer(rows, statement.format, statement.kind, statement.pass_tables, key, rc, take,
+                      statement.pick)) {
+    return rc;
+  }
+  const std::string escaped_key = db_escape(key);
+  if (statement.own_tables.empty()) {
+    db_format_query(statement.purpose, statement.format, escaped_key.c_str());
+  } else {
+    db_format_query(statement.purpose, statement.format, statement.own_tables.c_str(),
+                    escaped_key.c_str());
+  }
+  return db_first_row(take, open_rc);
+}
+
 // The statement for a list of keys (a VALUES list, escaped), from the per-badge statement;
-// with kLatestFirstColumn without its ORDER BY.
-std::string prefetch_statement(std::string_view per_badge_format, const std::string& keys,
-                               const std::string& tables, PrefetchPick pick = PrefetchPick::kFirst);
+// with kLatestFirstColumn without its ORDER BY. Returns 0 with the statement in out, or
+// RC_BAD_TEMPLATE when per_badge_format is not a SELECT ... FROM ... WHERE with one key.
+[[nodiscard]] int prefetch_statement(std::string_view per_badge_format, const std::string& keys,
+                                     const std::string& tables, std::string& out,
+                                     PrefetchPick pick = PrefetchPick::kFirst);

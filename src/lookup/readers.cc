@@ -13,7 +13,8 @@
 
 #include "db/cursor.h"
 #include "db/escape.h"
-#include "db/text.h"
+#include "db/sql_template.h"
+#include "base/text.h"
 #include "lookup/prefetch.h"
 
 namespace {
@@ -41,14 +42,9 @@ int to_int(const char* text) {
 int count_query(const char* format, const std::string& zone, const char* access_class, int& count) {
   db_format_query("Zonenberechtigungen", format, db_escape(access_class).c_str(),
                   db_escape(zone).c_str());
-  lookup_cursor.query_text = query_buffer;
-  query_status = db_open_cursor(lookup_cursor);
-  if (query_status != 0) return query_status;
-  query_status = db_fetch_row(lookup_cursor, current_row);
-  if (query_status == 0 && current_row[0] != nullptr) count = to_int(current_row[0]);
-  const int rc = query_status;
-  db_close_cursor(lookup_cursor);
-  return rc;
+  return db_first_row([&](DbRow row) {
+    if (row[0] != nullptr) count = to_int(row[0]);
+  });
 }
 
 }  // namespace
@@ -128,25 +124,6 @@ std::vector<Reader> terminal_readers(const char* terminal, long highest) {
   return readers;
 }
 
-// The per-zone statement format as one that counts for every zone of the list pass_zones:
-// the class compared as the per-zone statement compares it, the zone taken from the list.
-std::string counts_for_zones(const char* format, const std::string& escaped_class) {
-  std::string text;
-  int places = 0;
-  for (const char* c = format; *c != '\0'; ++c) {
-    if (std::strncmp(c, "%%", 2) == 0) {
-      text += '%';
-      ++c;
-    } else if (std::strncmp(c, "'%s'", 4) == 0) {
-      text += places++ == 0 ? "'" + escaped_class + "'" : std::string("pass_zones.z");
-      c += 3;
-    } else {
-      text += *c;
-    }
-  }
-  return "(" + text + ")";
-}
-
 // Asks both counts of access_class for every zone the pass's readers have, in one statement.
 // False when it failed (each count is then asked on its own).
 bool count_all_zones(PassAnswers& pass, const char* access_class) {
@@ -163,12 +140,17 @@ bool count_all_zones(PassAnswers& pass, const char* access_class) {
   for (const std::string& zone : zones) {
     values += (values.empty() ? "('" : ", ('") + db_escape(zone) + "')";
   }
-  const std::string escaped_class = db_escape(access_class);
+  // Each per-zone count, the class compared as there, the zone taken from the list.
+  const std::vector<std::string> places = {"'" + db_escape(access_class) + "'", "pass_zones.z"};
+  std::string count;
+  std::string count_ztb3;
+  if (sql_fill_template(kZoneCountQuery, places, {}, count) != 0 ||
+      sql_fill_template(kZoneCountZtb3Query, places, {}, count_ztb3) != 0) {
+    return false;
+  }
   const std::string statement = "WITH pass_zones(z) AS (VALUES " + values +
-                                ") SELECT pass_zones.z, " +
-                                counts_for_zones(kZoneCountQuery, escaped_class) + ", " +
-                                counts_for_zones(kZoneCountZtb3Query, escaped_class) +
-                                " FROM pass_zones";
+                                ") SELECT pass_zones.z, (" + count + "), (" + count_ztb3 +
+                                ") FROM pass_zones";
   QueryCursor cursor;
   cursor.query_text = statement.c_str();
   if (db_open_cursor(cursor) != 0) return false;

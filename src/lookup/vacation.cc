@@ -47,22 +47,11 @@ int read_figures(const BadgeRecord& badge, PrefetchedRows& pass_rows, PrefetchPi
                  int first, int count, double* figures) {
   for (int i = 0; i < count; ++i)
     figures[i] = 0.0;
-  open_rc = 0;
   const std::string tables = client_tables(table);
-  int rc = 0;
-  if (prefetch_answer(
-          pass_rows, format, PrefetchKey::kPerson, tables, badge.AswPnr, rc,
-          [&](DbRow row) { take_figures(row, first, count, figures); }, pick)) {
-    return rc;
-  }
-  db_format_query(purpose, format, tables.c_str(), db_escape(badge.AswPnr).c_str());
-  lookup_cursor.query_text = query_buffer;
-  open_rc = db_open_cursor(lookup_cursor);
-  if (open_rc != 0) return open_rc;
-  const int fetch_rc = db_fetch_row(lookup_cursor, current_row);
-  if (fetch_rc == 0) take_figures(current_row, first, count, figures);
-  db_close_cursor(lookup_cursor);
-  return fetch_rc;
+  const LookupStatement statement{purpose, format, PrefetchKey::kPerson, tables, tables, pick};
+  return lookup_first_row(
+      pass_rows, statement, badge.AswPnr,
+      [&](DbRow row) { take_figures(row, first, count, figures); }, &open_rc);
 }
 
 // value with six decimals. Most figures fit the small buffer; a huge one is printed again at

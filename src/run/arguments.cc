@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "db/staging.h"
-#include "db/text.h"
+#include "base/text.h"
 
 namespace {
 bool copy_argument(int number, const char* text, char* buffer, std::size_t capacity,

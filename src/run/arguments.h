@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "run/exit_status.h"
+#include "base/exit_status.h"
 
 struct RunArguments {
   char function_code[20] = {};   // at most 19 characters

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "run/exit_status.h"
+#include "base/exit_status.h"
 
 // One staged record as the file holds it: padded with blanks to record_width (when above
 // 0), a line end added when fixed_width is cleared and the record has none, and every line

@@ -8,11 +8,11 @@
 #include "db/cursor.h"
 #include "db/schemas.h"
 #include "db/staging.h"
-#include "db/text.h"
+#include "base/text.h"
 #include "run/arguments.h"
 #include "run/download_file.h"
 #include "run/download_functions.h"
-#include "run/settings.h"
+#include "config/settings.h"
 
 namespace {
 
@@ -118,6 +118,7 @@ ExitStatus run(int argc, char** argv) {
 
   DbSettings settings;
   if (const ExitStatus s = settings_read(kConfigPath, settings); s != kExitSuccess) return s;
+  static_assert(sizeof settings.schema == sizeof state.schema);
   std::memcpy(state.schema, settings.schema, sizeof state.schema);
   std::memcpy(current_schema, state.schema, sizeof current_schema);
   const ExitStatus connected = connect(settings);

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "config/blowfish.h"
-#include "config_test_files.h"
+#include "config/config_test_files.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "db/connection.h"
 #include "db/cursor.h"
-#include "db/text.h"
+#include "base/text.h"
 #include "lookup/day_values.h"
 
 int main(int argc, char** argv) {

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "config/config_tool.h"
+#include "config_tool/config_tool.h"
 #include "support/test_db.h"
 
 extern char** environ;

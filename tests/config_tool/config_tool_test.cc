@@ -1,4 +1,4 @@
-#include "config/config_tool.h"
+#include "config_tool/config_tool.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "config/config_file.h"
-#include "config_test_files.h"
+#include "config/config_test_files.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "db/console.h"
+#include "base/console.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "config/config_tool.h"
+#include "config_tool/config_tool.h"
 
 #include <cstring>
 #include <deque>
@@ -9,21 +9,17 @@
 #include "config/blowfish.h"
 #include "config/config_edit.h"
 #include "config/config_file.h"
+#include "config/settings.h"
 
 namespace {
 
-constexpr char kDefaultPath[] = "../../files/korvandel.ini";
+// The section setup writes the run's entries in.
 constexpr char kRunSection[] = "VESTRAGEN";
-constexpr const char* kRunKeys[] = {"LOGIN", "PASS", "NET8", "SCHEMA"};
-constexpr char kPasswordKey[] = "PASS";
-constexpr char kSchemaKey[] = "SCHEMA";
-// The run stops on longer values and database names.
-constexpr std::size_t kValueMax = 50;
-constexpr std::size_t kSchemaNameMax = 20;
 // ";SECTION;" and its line feed must fit the section line.
 constexpr std::size_t kSectionNameMax = kConfigSectionLineMax - 3;
 
-enum ToolExit : int { kExitSuccess = 0, kExitFailure = 1, kExitUsage = 2 };
+// The tool's own exit statuses; they are not the run's.
+enum ToolExit : int { kToolDone = 0, kToolFailed = 1, kToolUsage = 2 };
 
 constexpr char kUsage[] =
     "Usage: vestragen-config [--file PATH] COMMAND ...\n"
@@ -70,16 +66,16 @@ struct Tool {
   std::FILE* in;
   std::FILE* out;
   std::FILE* err;
-  std::string path = kDefaultPath;
+  std::string path = kConfigPath;
 
   int fail(const std::string& message) const {
     std::fprintf(err, "vestragen-config: error: %s\n", message.c_str());
-    return kExitFailure;
+    return kToolFailed;
   }
   int usage_error(const std::string& message) const {
     std::fprintf(err, "vestragen-config: error: %s (see vestragen-config --help)\n",
                  message.c_str());
-    return kExitUsage;
+    return kToolUsage;
   }
   void warn(const std::string& message) const {
     std::fprintf(err, "vestragen-config: warning: %s\n", message.c_str());
@@ -103,15 +99,6 @@ std::string quoted(std::string_view text) {
     }
   }
   return shown + "\"";
-}
-
-// The database the run connects to: the value without its last character, upper-cased.
-std::string schema_database(std::string_view value) {
-  std::string name(value.substr(0, value.empty() ? 0 : value.size() - 1));
-  for (char& c : name) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return name;
 }
 
 bool decipher(const char* hex, SecretText& plain) {
@@ -163,13 +150,12 @@ std::string take_value(std::string_view key, std::string_view value, SecretText&
       return "the SCHEMA name is " + std::to_string(value.size()) + " characters long, at most " +
              std::to_string(kSchemaNameMax) + " are allowed";
     }
-    // The run drops the last character of the stored value.
-    stored.text = std::string(value) + " ";
+    stored.text = settings_schema_value(value);
     return {};
   }
-  if (value.size() > kValueMax) {
+  if (settings_check_value(key, value) == SettingProblem::kTooLong) {
     return "the value of " + std::string(key) + " is " + std::to_string(value.size()) +
-           " characters long, at most " + std::to_string(kValueMax) + " are allowed";
+           " characters long, at most " + std::to_string(kSettingValueMax) + " are allowed";
   }
   stored.text = value;
   return {};
@@ -229,7 +215,7 @@ void warn_if_readable(const Tool& tool, const ConfigFileContents& contents) {
 // Tells when the run's own lookup of a key just written does not get the new entry.
 void check_run_lookup(const Tool& tool, const Setting& setting) {
   bool run_key = false;
-  for (const char* key : kRunKeys) {
+  for (const char* key : kSettingKeys) {
     run_key = run_key || setting.key == key;
   }
   if (!run_key) return;
@@ -270,7 +256,7 @@ int write_settings(const Tool& tool, const std::deque<Setting>& settings) {
   for (std::size_t i = 0; i < settings.size(); ++i) {
     const Setting& setting = settings[i];
     std::string database;
-    if (setting.key == kSchemaKey) database = ": database " + schema_database(setting.value.text);
+    if (setting.key == kSchemaKey) database = ": database " + settings_schema_name(setting.value.text);
     std::fprintf(tool.out, "%s %s (section %s, number %d) %s %s%s.\n",
                  replaced[i] ? "Replaced" : "Added", setting.key.c_str(), setting.section.c_str(),
                  setting.number, replaced[i] ? "in" : "to", tool.path.c_str(), database.c_str());
@@ -278,7 +264,7 @@ int write_settings(const Tool& tool, const std::deque<Setting>& settings) {
   for (const Setting& setting : settings) {
     check_run_lookup(tool, setting);
   }
-  return kExitSuccess;
+  return kToolDone;
 }
 
 int run_set(const Tool& tool, char** args) {
@@ -304,7 +290,7 @@ int run_setup(const Tool& tool, char** args) {
   std::string problem;
   for (int i = 0; i < 4; ++i) {
     // Only the password may come from standard input; "-" is a login or host like any other.
-    if (!add_setting(tool, settings, kRunSection, i + 1, kRunKeys[i], args[i], i == 1, &problem)) {
+    if (!add_setting(tool, settings, kRunSection, i + 1, kSettingKeys[i], args[i], i == 1, &problem)) {
       return tool.fail(problem);
     }
   }
@@ -347,24 +333,25 @@ void list_run_lookup(const Tool& tool, const char* key, bool show_password) {
   } else if (result.line == 0) {
     shown = is_schema ? "missing: no entry answers this lookup, so the run stops"
                       : "missing: no entry answers this lookup, so the run gets an empty value";
-  } else if (value.text.size() > kValueMax) {
+  } else if (const SettingProblem problem = settings_check_value(key, value.text);
+             problem == SettingProblem::kTooLong) {
     shown = "the run stops: the value is " + std::to_string(value.text.size()) +
-            " characters long, at most " + std::to_string(kValueMax) + " are allowed";
-  } else if (is_schema && value.text.empty()) {
+            " characters long, at most " + std::to_string(kSettingValueMax) + " are allowed";
+  } else if (problem == SettingProblem::kSchemaEmpty && value.text.empty()) {
     shown = "the run stops: the value is empty";
-  } else if (is_schema && schema_database(value.text).size() > kSchemaNameMax) {
+  } else if (problem == SettingProblem::kSchemaTooLong) {
     shown = "the run stops: the database name is " +
-            std::to_string(schema_database(value.text).size()) + " characters long, at most " +
+            std::to_string(settings_schema_name(value.text).size()) + " characters long, at most " +
             std::to_string(kSchemaNameMax) + " are allowed";
   } else if (!show_password &&
              (std::strcmp(key, kPasswordKey) == 0 || std::strcmp(config_key, kPasswordKey) == 0)) {
     // Also when a wide match hands the password to another key's lookup.
     shown = "****";
-  } else if (is_schema && value.text.size() == 1) {
+  } else if (problem == SettingProblem::kSchemaEmpty) {
     shown = "the database name is empty: the run drops the last character of the value " +
             quoted(value.text);
   } else if (is_schema) {
-    shown = "database " + schema_database(value.text) + " (value " + quoted(value.text) + ")";
+    shown = "database " + settings_schema_name(value.text) + " (value " + quoted(value.text) + ")";
   } else {
     shown = quoted(value.text);
   }
@@ -399,14 +386,14 @@ int run_list(const Tool& tool, bool show_password) {
     std::fprintf(tool.out, "  (none)\n");
   }
   std::fprintf(tool.out, "The run will use:\n");
-  for (const char* key : kRunKeys) {
+  for (const char* key : kSettingKeys) {
     list_run_lookup(tool, key, show_password);
   }
   if (contents.problem_line != 0) {
     return tool.fail(tool.path + " line " + std::to_string(contents.problem_line) + " " +
                      contents.problem);
   }
-  return kExitSuccess;
+  return kToolDone;
 }
 
 int run_command(Tool& tool, int argc, char** argv) {
@@ -415,7 +402,7 @@ int run_command(Tool& tool, int argc, char** argv) {
     const std::string_view option = argv[i];
     if (option == "--help" || option == "-h") {
       std::fputs(kUsage, tool.out);
-      return kExitSuccess;
+      return kToolDone;
     }
     if (option != "--file") return tool.usage_error("unknown option " + quoted(option));
     if (++i == argc) return tool.usage_error("--file needs a PATH");
@@ -453,7 +440,7 @@ int config_tool_main(int argc, char** argv, std::FILE* in, std::FILE* out, std::
   const int status = run_command(tool, argc, argv);
   if (std::fflush(out) != 0 || std::ferror(out)) {
     std::fprintf(err, "vestragen-config: error: cannot write the output\n");
-    return status == kExitSuccess ? kExitFailure : status;
+    return status == kToolDone ? kToolFailed : status;
   }
   return status;
 }

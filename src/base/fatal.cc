@@ -1,10 +1,10 @@
-#include "db/fatal.h"
+#include "base/fatal.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
-#include "db/console.h"
+#include "base/console.h"
 
 void fatal_exit(ExitStatus status, const char* format, ...) {
   // Messages held for a batch that will not be staged come first, as they were printed.

@@ -2,7 +2,7 @@
 // The one way to end the process below the run sequence: for failures after which no
 // layer can go on (an SQL text that does not fit its buffer, a lost connection).
 
-#include "run/exit_status.h"
+#include "base/exit_status.h"
 
 // Prints the message (printf format, Windows-1252 text) to standard output, flushes it and
 // ends the process with status.

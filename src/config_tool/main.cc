@@ -1,5 +1,5 @@
 #include <cstdio>
 
-#include "config/config_tool.h"
+#include "config_tool/config_tool.h"
 
 int main(int argc, char** argv) { return config_tool_main(argc, argv, stdout, stderr); }
