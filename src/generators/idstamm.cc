@@ -7,7 +7,8 @@
 #include "base/console.h"
 #include "db/cursor.h"
 #include "db/staging.h"
-#include "generators/record_fields.h"
+#include "generators/badge_walk.h"
+#include "generators/refusals.h"
 #include "lookup/access_class.h"
 #include "lookup/attributes.h"
 #include "lookup/readers.h"
@@ -34,10 +35,10 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
   std::strcpy(badge.access_flag, "0");
   if (!has_class) std::strcpy(badge.AswBkl, "0");
   // Unlike the access records, the export asks about access also for a badge without class.
-  if (terminal_access_check(badge, terminal, kHighestReader, false) != 0) {
+  if (terminal_access_check(badge, terminal, kHighestReader, false)) {
     std::strcpy(badge.access_flag, "1");
   }
-  if (terminal_time_check(badge, terminal) != 0) std::strcpy(badge.time_flag, "1");
+  if (terminal_time_check(badge, terminal)) std::strcpy(badge.time_flag, "1");
   if (badge.time_flag[0] != '1' && badge.access_flag[0] != '1') {
     console_printf("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", badge.AswNum,
                    terminal);

@@ -7,7 +7,9 @@
 
 #include "base/console.h"
 #include "db/cursor.h"
+#include "generators/badge_walk.h"
 #include "generators/record_fields.h"
+#include "generators/refusals.h"
 #include "lookup/access_class.h"
 #include "lookup/attributes.h"
 #include "lookup/day_values.h"
@@ -40,10 +42,10 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
 
   // 22 and 30-84: a badge without usable class has no access, but may still record time.
   const bool access =
-      has_class && terminal_access_check(badge, terminal, kHighestReader, true) == 1;
+      has_class && terminal_access_check(badge, terminal, kHighestReader, true);
   std::strcpy(badge.access_flag, flag_text(access));
   // 21: time recording, asked for every badge.
-  std::strcpy(badge.time_flag, flag_text(terminal_time_check(badge, terminal) == 1));
+  std::strcpy(badge.time_flag, flag_text(terminal_time_check(badge, terminal)));
   if (badge.time_flag[0] != '1' && badge.access_flag[0] != '1') {
     console_printf("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", badge.AswNum,
                    terminal);

@@ -8,7 +8,9 @@
 
 #include "base/console.h"
 #include "db/cursor.h"
+#include "generators/badge_walk.h"
 #include "generators/record_fields.h"
+#include "generators/refusals.h"
 #include "lookup/attributes.h"
 #include "lookup/day_values.h"
 #include "lookup/readers.h"
@@ -78,7 +80,7 @@ struct DisplaySetup {
 // Handles one fetched badge; true when its record was staged. previous is the number of
 // the row before, whose record (if any) this badge's would repeat.
 bool handle_badge(BadgeRecord& badge, const DisplaySetup& setup, const std::string& previous) {
-  const bool admitted = terminal_time_check(badge, setup.terminal) != 0;
+  const bool admitted = terminal_time_check(badge, setup.terminal);
   if (!admitted) {
     console_printf("Ausweis %s auf Terminal %s nicht zulaessig!\n", badge.AswNum, setup.terminal);
   }

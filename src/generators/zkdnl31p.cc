@@ -6,7 +6,9 @@
 
 #include "base/console.h"
 #include "db/cursor.h"
+#include "generators/badge_walk.h"
 #include "generators/record_fields.h"
+#include "generators/refusals.h"
 #include "lookup/access_class.h"
 #include "lookup/attributes.h"
 #include "lookup/readers.h"
@@ -20,7 +22,7 @@ constexpr long kHighestReader = 32;
 // Handles one fetched badge; true when its record was staged.
 bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
   const bool has_class = access_class_resolve(badge) == 1;
-  std::strcpy(badge.time_flag, terminal_time_check(badge, terminal) == 1 ? "1" : "0");
+  std::strcpy(badge.time_flag, terminal_time_check(badge, terminal) ? "1" : "0");
   if (!has_class) {
     console_printf(
         "Ausweis %s ohne g\xFC"
@@ -28,7 +30,7 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
         badge.AswNum);
     return false;
   }
-  if (terminal_access_check(badge, terminal, kHighestReader, false) == 0) {
+  if (!terminal_access_check(badge, terminal, kHighestReader, false)) {
     console_printf("Ausweis %s ohne Zutrittsberechtigung auf Terminal %s\n", badge.AswNum,
                    terminal);
     return false;

@@ -7,7 +7,6 @@
 #include "db/escape.h"
 #include "base/text.h"
 #include "lookup/badge_fields.h"
-#include "lookup/prefetch.h"
 
 namespace {
 // clang-format off
@@ -38,22 +37,13 @@ long badge_type(const char* text) {
 }  // namespace
 
 int badges_open(const char* schema) {
-  prefetch_pass_begin(schema);
   db_format_query("Ausweise des Mandanten", kBadgeQuery, db_escape(schema).c_str());
   badge_cursor.query_text = query_buffer;
   query_status = db_open_cursor(badge_cursor);
-  if (query_status == 0 && prefetch_enabled()) {
-    // The lookups of the pass read their rows for the keys of all its badges at once.
-    BadgeRecord badge;
-    while (badges_fetch(badge) == 0) {
-      prefetch_note_badge(badge);
-      badge = BadgeRecord{};
-    }
-    db_rewind_cursor(badge_cursor);
-    query_status = 0;
-  }
   return query_status;
 }
+
+void badges_rewind() { db_rewind_cursor(badge_cursor); }
 
 int badges_fetch(BadgeRecord& badge) {
   query_status = db_fetch_row(badge_cursor, current_row);
@@ -79,7 +69,6 @@ int badges_fetch(BadgeRecord& badge) {
 }
 
 int badges_close() {
-  prefetch_pass_end();
   query_status = db_close_cursor(badge_cursor);
   return query_status;
 }

@@ -45,5 +45,8 @@ int badges_open(const char* schema);
 // -1 on a failed list; on anything but 0 badge is left as it was.
 int badges_fetch(BadgeRecord& badge);
 
+// Starts the badge list again from its first badge.
+void badges_rewind();
+
 // Frees the badge list. Returns db_close_cursor's code.
 int badges_close();

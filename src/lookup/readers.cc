@@ -187,7 +187,7 @@ int counted(const char* format, const std::string& zone, const char* access_clas
 
 }  // namespace
 
-int terminal_access_check(BadgeRecord& badge, const char* terminal, long highest, bool fill_slots) {
+bool terminal_access_check(BadgeRecord& badge, const char* terminal, long highest, bool fill_slots) {
   bool found = false;
   int count = 0;
   for (const Reader& reader : terminal_readers(terminal, highest)) {
@@ -207,15 +207,15 @@ int terminal_access_check(BadgeRecord& badge, const char* terminal, long highest
       slot[2] = '\0';
     }
   }
-  return found ? 1 : 0;
+  return found;
 }
 
-int terminal_time_check(const BadgeRecord& badge, const char* terminal) {
+bool terminal_time_check(const BadgeRecord& badge, const char* terminal) {
   int count = 0;
   for (const Reader& reader : terminal_readers(terminal, 1)) {
     if (reader.number != 1) continue;
     counted(kZoneCountZtb3Query, reader.zone, badge.AswBkl, count);
-    return count != 0 ? 0 : 1;
+    return count == 0;
   }
-  return 1;
+  return true;
 }

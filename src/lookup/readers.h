@@ -18,13 +18,15 @@ int readers_close();
 int zone_class_count(const std::string& zone, const char* access_class, int& count);
 int zone_class_count_ztb3(const std::string& zone, const char* access_class, int& count);
 
-// 1 when the badge's class is authorised in the zone of one of the terminal's readers up to
-// highest, else 0; after the first authorised zone no further count query runs. With
-// fill_slots, every reader 1 to 11 up to highest gets its number ("%02d") in
-// badge.reader_slots, and readers below 1 are skipped (no count query, no slot); without
-// it they are checked like any other. Readers above 11 never touch reader_slots.
-int terminal_access_check(BadgeRecord& badge, const char* terminal, long highest, bool fill_slots);
+// Whether the badge's class is authorised in the zone of one of the terminal's readers up to
+// highest: the badge may pass the terminal's doors. After the first authorised zone no
+// further count query runs. With fill_slots, every reader 1 to 11 up to highest gets its
+// number ("%02d") in badge.reader_slots, and readers below 1 are skipped (no count query,
+// no slot); without it they are checked like any other. Readers above 11 never touch
+// reader_slots.
+[[nodiscard]] bool terminal_access_check(BadgeRecord& badge, const char* terminal, long highest,
+                                         bool fill_slots);
 
-// 0 when the terminal has a reader 1 whose zone holds an active type-3 authorisation of the
-// badge's class, else 1.
-int terminal_time_check(const BadgeRecord& badge, const char* terminal);
+// Whether the badge may record time on the terminal: false only when the terminal has a
+// reader 1 whose zone holds an active type-3 authorisation of the badge's class.
+[[nodiscard]] bool terminal_time_check(const BadgeRecord& badge, const char* terminal);

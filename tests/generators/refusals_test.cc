@@ -1,4 +1,4 @@
-#include "generators/record_fields.h"
+#include "generators/refusals.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,40 @@
+#pragma once
+// The walk every generator makes over the badges of one client schema, and the staging of
+// its records in batches.
+//
+// A walk is a pass (lookup/prefetch.h): the badge list is read once to note the keys of all
+// its badges, so that each lookup reads its rows for all of them with one statement, and
+// then again, badge by badge, for the records. Records go to the staging table in batches;
+// the messages printed meanwhile are held, so that a record the table refuses gets its
+// messages at the place where it was staged.
+
+#include <functional>
+#include <string>
+
+#include "lookup/badges.h"
+
+// Badges read and records staged in one client schema.
+struct BadgeCounts {
+  int read = 0;
+  int staged = 0;
+};
+
+// Stages record under path. Records are sent to the staging table in batches (one
+// statement per batch; VESTRAGEN_PER_BADGE=1 sends each on its own): true when the record
+// was staged or queued. A record that cannot be staged gets the two insert messages at its
+// place among the run's messages and does not count as staged (finish_schema).
+bool record_stage(const char* path, const std::string& record);
+
+// Ends a client schema: stages the records still queued, takes the records whose insert
+// failed since the schema's first record off counts.staged, and prints the summary line.
+void finish_schema(BadgeCounts& counts);
+
+// The badge list of schema could not be read: drops the queued records, prints why the run
+// stops and returns the generator's failure result.
+int badge_list_failed(int rc, const char* schema);
+
+// The walk over the badges of schema: each badge, cleared before its fetch, goes to handle,
+// which returns true when it staged the badge's record; then the schema is finished
+// (finish_schema). Returns 0, or the failure result when the badge list could not be read:
+// going on without the rest of the list would leave valid badges out of the download.
+int for_each_badge(const char* schema, const std::function<bool(BadgeRecord&)>& handle);

@@ -1,0 +1,49 @@
+#include "generators/refusals.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "base/console.h"
+
+namespace {
+
+// The dates a record carries, each of which must fit its 8 places.
+struct DateChecks {
+  bool valid_from;
+  bool valid_to;
+};
+
+bool refuse_badge(const BadgeRecord& badge, std::size_t number_width, bool check_class,
+                  DateChecks dates) {
+  char reason[96];
+  if (badge.too_long != nullptr) {
+    std::snprintf(reason, sizeof reason, "%s", badge.too_long);
+  } else if (std::strlen(badge.AswNum) > number_width) {
+    std::snprintf(reason, sizeof reason, "Ausweisnummer (max. %zu Zeichen)", number_width);
+  } else if (check_class && std::strlen(badge.AswBkl) > 3) {
+    std::snprintf(reason, sizeof reason, "Berechtigungsklasse %s (max. 3 Zeichen)", badge.AswBkl);
+  } else if (dates.valid_from && std::strlen(badge.AswGvo) > 8) {
+    std::snprintf(reason, sizeof reason, "Datum %s (max. 8 Zeichen)", badge.AswGvo);
+  } else if (dates.valid_to && std::strlen(badge.AswGbi) > 8) {
+    std::snprintf(reason, sizeof reason, "Datum %s (max. 8 Zeichen)", badge.AswGbi);
+  } else {
+    return false;
+  }
+  print_refusal(badge, reason);
+  return true;
+}
+
+}  // namespace
+
+bool refuse_unfit(const BadgeRecord& badge, std::size_t number_width, bool check_class,
+                  bool check_dates) {
+  return refuse_badge(badge, number_width, check_class, {check_dates, check_dates});
+}
+
+bool refuse_unfit_valid_from(const BadgeRecord& badge, std::size_t number_width) {
+  return refuse_badge(badge, number_width, true, {true, false});
+}
+
+void print_refusal(const BadgeRecord& badge, const char* reason) {
+  console_printf("Ausweis %s mit zu langem Wert: %s\n", badge.AswNum, reason);
+}
