@@ -1,5 +1,6 @@
 #pragma once
-// The two text helpers that the query functions apply to what they read.
+// Text helpers of every layer: what the query functions apply to what they read, and a
+// bounded copy.
 
 #include <string>
 
@@ -12,4 +13,4 @@ char* to_upper(char* text);
 
 // Copies text into a buffer of capacity bytes, terminated. Returns false, leaving the
 // buffer untouched, when text does not fit.
-bool copy_text(char* buffer, std::size_t capacity, const char* text);
+[[nodiscard]] bool copy_text(char* buffer, std::size_t capacity, const char* text);

@@ -33,7 +33,7 @@ struct ConfigReadResult {
 // section, or whose key equals key, or whose number equals number. Any one of the three is
 // enough, so an entry with an empty section or number 0 answers a lookup by key with
 // section "" and number 0; stored files rely on that.
-ConfigReadResult config_read(const char* section, const char* key, int number, const char* path);
+[[nodiscard]] ConfigReadResult config_read(const char* section, const char* key, int number, const char* path);
 
 // Index of the n-th occurrence of c in text; of the last one when there are fewer than n;
 // -1 when c does not occur or text is empty. text must be terminated; n counts from 1.

@@ -49,9 +49,9 @@ bool read_into(const char* path, const char* key, char (&buffer)[N]) {
   // settings_check_value has made sure that the value fits. The password is copied
   // straight from config_value, so that no other copy of it is left behind.
   if (ok && std::strcmp(key, kSchemaKey) == 0) {
-    copy_text(buffer, N, settings_schema_name(config_value).c_str());
+    (void)copy_text(buffer, N, settings_schema_name(config_value).c_str());
   } else if (ok) {
-    copy_text(buffer, N, config_value);
+    (void)copy_text(buffer, N, config_value);
   }
   secure_wipe(config_value, sizeof config_value);
   return ok;

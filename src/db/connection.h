@@ -12,7 +12,7 @@ extern std::string last_db_error;
 
 // Opens the connection (character set latin1, so column bytes arrive unchanged) and switches
 // autocommit off. Returns 0 or the error number.
-int db_connect(const char* login, const char* password, const char* server,
+[[nodiscard]] int db_connect(const char* login, const char* password, const char* server,
                const char* database);
 
 // Closes the connection; a later db_connect opens a new one.

@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <string>
 
 struct st_mysql_res;
 
@@ -56,11 +55,11 @@ void db_format_into(char* buffer, std::size_t size, const char* purpose, const c
 // Runs the cursor's query text and stores its whole result (none for a statement such as
 // INSERT or COMMIT). Returns 0, -1 when storing failed, or the error number.
 // A lost connection ends the process (status 5): no layer can go on without it.
-int db_open_cursor(QueryCursor& cursor);
+[[nodiscard]] int db_open_cursor(QueryCursor& cursor);
 
 // Delivers the next row into row. Returns 0, RC_NO_ROW after the last row (again on every
 // further call), or -1 when the cursor holds no result set.
-int db_fetch_row(QueryCursor& cursor, DbRow& row);
+[[nodiscard]] int db_fetch_row(QueryCursor& cursor, DbRow& row);
 
 // Starts the cursor's rows again from the first.
 void db_rewind_cursor(QueryCursor& cursor);

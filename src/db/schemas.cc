@@ -1,6 +1,5 @@
 #include "db/schemas.h"
 
-#include <cstring>
 
 #include "db/cursor.h"
 #include "db/escape.h"

@@ -14,16 +14,16 @@ extern char current_schema[kSchemaNameSize];
 // them. open returns the open's code; fetch writes the next name (trailing blanks cut, case
 // kept) into name and returns 0, RC_NO_ROW after the last, -1 on a failed list, RC_TOO_LONG
 // for a name over 20 characters; a client row without schema name is passed over.
-int schemas_open_for_terminal(const char* terminal);
-int schemas_fetch_for_terminal(char (&name)[kSchemaNameSize]);
+[[nodiscard]] int schemas_open_for_terminal(const char* terminal);
+[[nodiscard]] int schemas_fetch_for_terminal(char (&name)[kSchemaNameSize]);
 int schemas_close_for_terminal();
 
 // The same for every active client.
-int schemas_open_all();
-int schemas_fetch_all(char (&name)[kSchemaNameSize]);
+[[nodiscard]] int schemas_open_all();
+[[nodiscard]] int schemas_fetch_all(char (&name)[kSchemaNameSize]);
 int schemas_close_all();
 
 // Asks the server to make the schema the connection's current one. Returns 1 when the
 // server accepted it and answered with a row, otherwise 0 (also when it refused it, as a
 // MariaDB server does: unqualified tables are then read from the connection's database).
-int db_set_schema(const char* name);
+[[nodiscard]] int db_set_schema(const char* name);

@@ -22,11 +22,11 @@ inline constexpr int RC_LOCK_TIMEOUT = -3;
 // each other's rows. Held until the connection ends. Returns 0 when held, RC_LOCK_TIMEOUT,
 // or the failed statement's code. The name is derived from the key as the table compares
 // keys (trailing blanks do not count) and fits the server's 64 characters.
-int staging_lock(const char* key, int wait_seconds);
+[[nodiscard]] int staging_lock(const char* key, int wait_seconds);
 
 // Inserts one record under key and commits it at once. Returns 0, or the code of the failed
 // INSERT or COMMIT (the record is then not staged).
-int staging_insert(const char* key, const char* record);
+[[nodiscard]] int staging_insert(const char* key, const char* record);
 
 // Inserts several records under key with one statement, committed at once. codes receives
 // for each record 0 or the code of its failed statement: when the server refuses the
@@ -36,14 +36,14 @@ void staging_insert_batch(const char* key, const std::vector<std::string>& recor
                           std::vector<int>& codes);
 
 // Deletes every record under key and commits. Returns 0 or the failed statement's code.
-int staging_clear(const char* key);
+[[nodiscard]] int staging_clear(const char* key);
 
 // Reads the records under key, ascending by their text. Returns the open's code.
-int staging_open(const char* key);
+[[nodiscard]] int staging_open(const char* key);
 
 // The next record into buffer, trailing blanks, tabs and line feeds cut. Returns 0,
 // RC_NO_ROW after the last, -1 without result set, RC_TOO_LONG for a text over 512.
 // Rows whose record is NULL are passed over.
-int staging_fetch(char (&buffer)[kRecordBufferSize]);
+[[nodiscard]] int staging_fetch(char (&buffer)[kRecordBufferSize]);
 
 int staging_close();

@@ -1,11 +1,8 @@
 #include "generators/idstamm.h"
 
-#include <cstdio>
 #include <cstring>
 #include <string_view>
 
-#include "base/console.h"
-#include "db/cursor.h"
 #include "db/staging.h"
 #include "generators/badge_walk.h"
 #include "generators/refusals.h"
@@ -31,22 +28,13 @@ std::string_view location_field(const BadgeRecord& badge) {
 bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
   std::memset(record_buffer, 0, sizeof record_buffer);
   const bool has_class = access_class_resolve(badge) == 1;
-  std::strcpy(badge.time_flag, "0");
-  std::strcpy(badge.access_flag, "0");
   if (!has_class) std::strcpy(badge.AswBkl, "0");
   // Unlike the access records, the export asks about access also for a badge without class.
-  if (terminal_access_check(badge, terminal, kHighestReader, false)) {
-    std::strcpy(badge.access_flag, "1");
-  }
-  if (terminal_time_check(badge, terminal)) std::strcpy(badge.time_flag, "1");
-  if (badge.time_flag[0] != '1' && badge.access_flag[0] != '1') {
-    console_printf("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", badge.AswNum,
-                   terminal);
-    return false;
-  }
+  const bool access = terminal_access_check(badge, terminal, kHighestReader, false);
+  if (refuse_without_time_or_access(badge, terminal, access)) return false;
   std::strcpy(badge.fixed_code, "001");
   // A person that is not found leaves language and balance list empty.
-  person_attributes(badge);
+  (void)person_attributes(badge);
   if (refuse_unfit(badge, kNumberWidth, false, false)) return false;
   const std::string line = idstamm_format(badge);
   if (line.size() > kRecordBufferSize - 1) {

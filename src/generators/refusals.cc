@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/console.h"
+#include "lookup/readers.h"
 
 namespace {
 
@@ -46,4 +47,28 @@ bool refuse_unfit_valid_from(const BadgeRecord& badge, std::size_t number_width)
 
 void print_refusal(const BadgeRecord& badge, const char* reason) {
   console_printf("Ausweis %s mit zu langem Wert: %s\n", badge.AswNum, reason);
+}
+
+bool refuse_without_time_or_access(BadgeRecord& badge, const char* terminal, bool access) {
+  std::strcpy(badge.access_flag, access ? "1" : "0");
+  std::strcpy(badge.time_flag, terminal_time_check(badge, terminal) ? "1" : "0");
+  if (badge.time_flag[0] == '1' || badge.access_flag[0] == '1') return false;
+  console_printf("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", badge.AswNum,
+                 terminal);
+  return true;
+}
+
+void print_without_class(const BadgeRecord& badge) {
+  console_printf(
+      "Ausweis %s ohne g\xFC"
+      "ltige Berechtigungsklasse\n",
+      badge.AswNum);
+}
+
+void print_without_access(const BadgeRecord& badge, const char* terminal) {
+  console_printf("Ausweis %s ohne Zutrittsberechtigung auf Terminal %s\n", badge.AswNum, terminal);
+}
+
+void print_not_permitted(const BadgeRecord& badge, const char* terminal) {
+  console_printf("Ausweis %s auf Terminal %s nicht zulaessig!\n", badge.AswNum, terminal);
 }

@@ -20,3 +20,14 @@
 // The refusal message of a badge whose value named by reason does not fit:
 // "Ausweis %s mit zu langem Wert: %s\n".
 void print_refusal(const BadgeRecord& badge, const char* reason);
+
+// Sets the badge's access flag from access and its time flag from terminal_time_check.
+// Refuses, with "Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", a badge that
+// has neither right; returns true then.
+[[nodiscard]] bool refuse_without_time_or_access(BadgeRecord& badge, const char* terminal,
+                                                 bool access);
+
+// The messages of the other refusals, each naming the badge.
+void print_without_class(const BadgeRecord& badge);                         // no usable class
+void print_without_access(const BadgeRecord& badge, const char* terminal);  // no authorised zone
+void print_not_permitted(const BadgeRecord& badge, const char* terminal);   // no time recording

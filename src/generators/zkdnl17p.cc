@@ -1,9 +1,7 @@
 #include "generators/zkdnl17p.h"
 
-#include <cstdio>
 #include <cstring>
 #include <iterator>
-#include <string_view>
 
 #include "base/console.h"
 #include "db/cursor.h"
@@ -20,9 +18,7 @@ namespace {
 constexpr std::size_t kRecordWidth = 85;
 constexpr std::size_t kNumberWidth = 13;
 constexpr long kHighestReader = 11;
-constexpr std::size_t kFirstGroup = 30;
-constexpr std::size_t kGroupWidth = 5;
-constexpr std::size_t kLocationGroup = kFirstGroup + 6 * kGroupWidth;  // reader 7's
+constexpr std::size_t kLocationGroup = 60;  // reader 7's group
 
 // Handles one fetched badge; true when its record was staged.
 bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
@@ -43,14 +39,8 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
   // 22 and 30-84: a badge without usable class has no access, but may still record time.
   const bool access =
       has_class && terminal_access_check(badge, terminal, kHighestReader, true);
-  std::strcpy(badge.access_flag, flag_text(access));
   // 21: time recording, asked for every badge.
-  std::strcpy(badge.time_flag, flag_text(terminal_time_check(badge, terminal)));
-  if (badge.time_flag[0] != '1' && badge.access_flag[0] != '1') {
-    console_printf("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", badge.AswNum,
-                   terminal);
-    return false;
-  }
+  if (refuse_without_time_or_access(badge, terminal, access)) return false;
 
   // 60-64: reader 7's group carries the badge's location when it has one.
   const int location_rc = badge_location_text(badge);
@@ -64,22 +54,7 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
 
 std::string zkdnl17p_format(const BadgeRecord& badge, bool location_found) {
   std::string record(kRecordWidth, ' ');
-  put_field(record, 0, kNumberWidth, badge.AswNum);
-  put_field(record, 13, 8, badge.AswGvo);
-  zero_if_blank(record, 13);
-  const bool access = std::strcmp(badge.access_flag, "1") == 0;
-  record[21] = std::strcmp(badge.time_flag, "1") == 0 ? '1' : '0';
-  record[22] = access ? '1' : '0';
-  put_field(record, 23, 7, badge.day_values[0]);
-  if (access) {
-    // Every reader of the terminal gets the class, whichever zone authorised it.
-    for (std::size_t i = 0; i < std::size(badge.reader_slots); ++i) {
-      if (!slot_names_reader(badge.reader_slots[i])) continue;
-      const std::size_t group = kFirstGroup + i * kGroupWidth;
-      put_field(record, group, 2, badge.reader_slots[i]);
-      put_field(record, group + 2, 3, badge.AswBkl);
-    }
-  }
+  put_badge_rights(record, badge, badge.day_values[0], std::size(badge.reader_slots));
   if (location_found) {
     // Also on a terminal without reader 7; a shorter text leaves the class's rest standing.
     put_field(record, kLocationGroup, 2, "07");

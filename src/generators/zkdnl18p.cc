@@ -1,13 +1,11 @@
 #include "generators/zkdnl18p.h"
 
 #include <cstddef>
-#include <cstdio>
 #include <ctime>
 #include <string>
 #include <string_view>
 
 #include "base/console.h"
-#include "db/cursor.h"
 #include "generators/badge_walk.h"
 #include "generators/record_fields.h"
 #include "generators/refusals.h"
@@ -82,7 +80,7 @@ struct DisplaySetup {
 bool handle_badge(BadgeRecord& badge, const DisplaySetup& setup, const std::string& previous) {
   const bool admitted = terminal_time_check(badge, setup.terminal);
   if (!admitted) {
-    console_printf("Ausweis %s auf Terminal %s nicht zulaessig!\n", badge.AswNum, setup.terminal);
+    print_not_permitted(badge, setup.terminal);
   }
   if (badge.AswPnr[0] == '\0' || previous == badge.AswNum || !admitted) return false;
   if (refuse_unfit(badge, kNumberWidth, false, false)) return false;
@@ -160,7 +158,7 @@ std::string zkdnl18p_format(std::string_view badge_number, const BalanceList& sl
 int zkdnl18p_generate(const char* path, const char* terminal, const char* schema) {
   DisplaySetup setup{path, terminal, local_date_today(), {}, {}};
   // An unknown terminal is no reason to stop: its badges get records without slots.
-  terminal_attributes(terminal, setup.attributes);
+  (void)terminal_attributes(terminal, setup.attributes);
   balance_list_read(terminal, setup.terminal_list);
 
   std::string previous;  // whole, so that numbers alike in their first 13 stay apart

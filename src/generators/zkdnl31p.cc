@@ -1,11 +1,7 @@
 #include "generators/zkdnl31p.h"
 
-#include <cstdio>
 #include <cstring>
-#include <string_view>
 
-#include "base/console.h"
-#include "db/cursor.h"
 #include "generators/badge_walk.h"
 #include "generators/record_fields.h"
 #include "generators/refusals.h"
@@ -24,19 +20,15 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
   const bool has_class = access_class_resolve(badge) == 1;
   std::strcpy(badge.time_flag, terminal_time_check(badge, terminal) ? "1" : "0");
   if (!has_class) {
-    console_printf(
-        "Ausweis %s ohne g\xFC"
-        "ltige Berechtigungsklasse\n",
-        badge.AswNum);
+    print_without_class(badge);
     return false;
   }
   if (!terminal_access_check(badge, terminal, kHighestReader, false)) {
-    console_printf("Ausweis %s ohne Zutrittsberechtigung auf Terminal %s\n", badge.AswNum,
-                   terminal);
+    print_without_access(badge, terminal);
     return false;
   }
   // A location without short text leaves the field blank.
-  badge_location_text(badge);
+  (void)badge_location_text(badge);
   if (refuse_unfit(badge, kNumberWidth, true, true)) return false;
   return record_stage(path, zkdnl31p_format(badge));
 }

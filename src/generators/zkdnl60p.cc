@@ -1,10 +1,7 @@
 #include "generators/zkdnl60p.h"
 
-#include <cstdio>
 #include <cstring>
 
-#include "base/console.h"
-#include "db/cursor.h"
 #include "generators/badge_walk.h"
 #include "generators/record_fields.h"
 #include "generators/refusals.h"
@@ -20,8 +17,6 @@ constexpr std::size_t kRecordWidth = 45;
 constexpr std::size_t kNumberWidth = 13;
 constexpr long kHighestReader = 3;
 constexpr std::size_t kEntries = 3;  // readers 1 to 3
-constexpr std::size_t kFirstEntry = 30;
-constexpr std::size_t kEntryWidth = 5;
 
 // The display codes and the day value each one shows; compared whole and case-sensitive.
 constexpr struct {
@@ -67,14 +62,8 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal,
   // 22 and 30-44: a badge without usable class has no access, but may still record time.
   const bool access =
       has_class && terminal_access_check(badge, terminal, kHighestReader, true);
-  std::strcpy(badge.access_flag, flag_text(access));
   // 21: time recording, asked for every badge.
-  std::strcpy(badge.time_flag, flag_text(terminal_time_check(badge, terminal)));
-  if (badge.time_flag[0] != '1' && badge.access_flag[0] != '1') {
-    console_printf("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", badge.AswNum,
-                   terminal);
-    return false;
-  }
+  if (refuse_without_time_or_access(badge, terminal, access)) return false;
   return record_stage(path, zkdnl60p_format(badge, display_code));
 }
 
@@ -82,22 +71,7 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal,
 
 std::string zkdnl60p_format(const BadgeRecord& badge, std::string_view display_code) {
   std::string record(kRecordWidth, ' ');
-  put_field(record, 0, kNumberWidth, badge.AswNum);
-  put_field(record, 13, 8, badge.AswGvo);
-  zero_if_blank(record, 13);
-  const bool access = std::strcmp(badge.access_flag, "1") == 0;
-  record[21] = std::strcmp(badge.time_flag, "1") == 0 ? '1' : '0';
-  record[22] = access ? '1' : '0';
-  put_field(record, 23, 7, day_value_for(badge, display_code));
-  if (access) {
-    // Every reader of the terminal up to 3 gets the class, whichever zone authorised it.
-    for (std::size_t i = 0; i < kEntries; ++i) {
-      if (!slot_names_reader(badge.reader_slots[i])) continue;
-      const std::size_t entry = kFirstEntry + i * kEntryWidth;
-      put_field(record, entry, 2, badge.reader_slots[i]);
-      put_field(record, entry + 2, 3, badge.AswBkl);
-    }
-  }
+  put_badge_rights(record, badge, day_value_for(badge, display_code), kEntries);
   return record;
 }
 

@@ -14,10 +14,10 @@ struct TerminalAttributes {
 
 // RC_TOO_LONG when the row's type or balance list has more than 10 characters; that field
 // is then left as it was (the other one is still written).
-int terminal_attributes(const char* terminal, TerminalAttributes& out);
+[[nodiscard]] int terminal_attributes(const char* terminal, TerminalAttributes& out);
 // StoKtx: the first 3 characters of the location's text (read as its first 11, trailing
 // blanks cut).
-int badge_location_text(BadgeRecord& badge);
+[[nodiscard]] int badge_location_text(BadgeRecord& badge);
 // PnrSpr, PnrSal of the badge's person. A language of more than 4 characters or a list of
 // more than 10 is cut and named in badge.too_long.
-int person_attributes(BadgeRecord& badge);
+[[nodiscard]] int person_attributes(BadgeRecord& badge);

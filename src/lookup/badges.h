@@ -39,11 +39,11 @@ struct BadgeRecord {
 // Opens the badge list of the client whose schema is schema: badges valid today whose
 // badge and location rows are active, ordered by number, valid-from date and class.
 // Returns 0 or the open's code.
-int badges_open(const char* schema);
+[[nodiscard]] int badges_open(const char* schema);
 
 // The next badge into badge (cleared by the caller). Returns 0, RC_NO_ROW after the last,
 // -1 on a failed list; on anything but 0 badge is left as it was.
-int badges_fetch(BadgeRecord& badge);
+[[nodiscard]] int badges_fetch(BadgeRecord& badge);
 
 // Starts the badge list again from its first badge.
 void badges_rewind();

@@ -24,14 +24,14 @@ struct BalanceList {
 // slot is then filled but for its code); RC_TOO_LONG for a code text over 10 characters;
 // else the failed query's code. Lines without a number or with one outside 1 to 8 are
 // passed over (they have no slot). A NULL label leaves the slot's label as it was.
-int balance_list_open(const char* terminal);
-int balance_list_fetch(BalanceSlot& slot);
+[[nodiscard]] int balance_list_open(const char* terminal);
+[[nodiscard]] int balance_list_fetch(BalanceSlot& slot);
 int balance_list_close();
 
 // Person form: the list named by the person's PnrSal, read from the connection's database,
 // with the texts in the person's language (PnrSpr).
-int person_balance_list_open(const char* person);
-int person_balance_list_fetch(BalanceSlot& slot);
+[[nodiscard]] int person_balance_list_open(const char* person);
+[[nodiscard]] int person_balance_list_fetch(BalanceSlot& slot);
 int person_balance_list_close();
 
 // Reads the terminal's list into list, cleared first, each line at its number: open,

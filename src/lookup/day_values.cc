@@ -4,7 +4,6 @@
 #include <cstdlib>
 
 #include "db/cursor.h"
-#include "db/escape.h"
 #include "lookup/prefetch.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 // Fills badge.day_values[0..8]. Returns 0, RC_NO_ROW when the person has no such row (or
 // is hidden by status 4/8), else the failed query's code; on non-zero the texts stay.
-int day_values_fill(BadgeRecord& badge);
+[[nodiscard]] int day_values_fill(BadgeRecord& badge);
 
 // minutes as "%s%d,%02d%s": lead ("  " below 10 hours, " " below 100, "" from 100 on),
 // hours, two-digit minutes, trailing sign ("-" or " "). 7 characters below 1000 hours.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <cstdint>
 #include <cstdlib>
 #include <map>
@@ -117,7 +116,8 @@ std::vector<Reader> terminal_readers(const char* terminal, long highest) {
   }
   std::vector<Reader> readers;
   Reader reader;
-  readers_open(terminal, highest);
+  // A failed list reads as an empty one.
+  (void)readers_open(terminal, highest);
   while (readers_fetch(reader.number, reader.zone) == 0) readers.push_back(reader);
   readers_close();
   if (pass != nullptr) pass->readers[{terminal, highest}] = readers;

@@ -6,17 +6,17 @@
 #include "lookup/badges.h"
 
 // The terminal's active readers up to number highest, ascending. Returns the open's code.
-int readers_open(const char* terminal, long highest);
+[[nodiscard]] int readers_open(const char* terminal, long highest);
 // The next reader. Returns 0, RC_NO_ROW after the last, -1 on error. A NULL column leaves
 // its destination unchanged. The zone code is held whole (no 7-character cut), trailing
 // blanks cut.
-int readers_fetch(int& reader, std::string& zone);
+[[nodiscard]] int readers_fetch(int& reader, std::string& zone);
 int readers_close();
 
 // Active authorisations of access_class in zone (any type / type 3 only) into count.
 // Returns the fetch's code, or the open's code with count untouched.
-int zone_class_count(const std::string& zone, const char* access_class, int& count);
-int zone_class_count_ztb3(const std::string& zone, const char* access_class, int& count);
+[[nodiscard]] int zone_class_count(const std::string& zone, const char* access_class, int& count);
+[[nodiscard]] int zone_class_count_ztb3(const std::string& zone, const char* access_class, int& count);
 
 // Whether the badge's class is authorised in the zone of one of the terminal's readers up to
 // highest: the badge may pass the terminal's doors. After the first authorised zone no

@@ -1,6 +1,5 @@
 #include "lookup/vacation.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>

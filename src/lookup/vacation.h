@@ -9,7 +9,7 @@
 // Returns an open's failing code at once (texts not written); otherwise the sum of the two
 // fetch results (0 both found, RC_NO_ROW one missing, 2 * RC_NO_ROW both), the texts
 // written with missing figures as 0.
-int vacation_values_fill(BadgeRecord& badge);
+[[nodiscard]] int vacation_values_fill(BadgeRecord& badge);
 
 // x as lead, |x| with two decimals and a decimal comma, trailing sign ("-" or " "). The lead
 // is chosen on x: "" from |x| >= 100, " " from 10, else "  ". The two decimals round the

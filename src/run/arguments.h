@@ -1,7 +1,6 @@
 #pragma once
 // The command line: VESTRAGEN function terminal path new-file-flag.
 
-#include <cstddef>
 
 #include "base/exit_status.h"
 
@@ -14,4 +13,4 @@ struct RunArguments {
 
 // Checks and copies the arguments. Prints the usage texts or the complaint and returns
 // kExitUsage when there are fewer than four or one is too long; otherwise kExitSuccess.
-ExitStatus arguments_parse(int argc, char** argv, RunArguments& out);
+[[nodiscard]] ExitStatus arguments_parse(int argc, char** argv, RunArguments& out);

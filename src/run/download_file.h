@@ -18,5 +18,5 @@ void download_record_append(std::string& out, std::string_view record, int recor
 // the complaint and returns kExitDatabase when the records cannot be read, kExitDownloadFile
 // when the file cannot be opened or written (an existing file the user may not write counts
 // as one that cannot be opened, also with new_file); the file is then as it was.
-ExitStatus download_file_write(const char* path, bool new_file, int record_width,
+[[nodiscard]] ExitStatus download_file_write(const char* path, bool new_file, int record_width,
                                bool fixed_width);

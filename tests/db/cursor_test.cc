@@ -113,15 +113,15 @@ TEST_F(CursorTest, LostConnectionEndsTheProcessWithStatusFive) {
   const std::string id = [] {
     QueryCursor cursor;
     cursor.query_text = "SELECT CONNECTION_ID()";
-    db_open_cursor(cursor);
+    EXPECT_EQ(0, db_open_cursor(cursor));
     DbRow row = nullptr;
-    db_fetch_row(cursor, row);
+    EXPECT_EQ(0, db_fetch_row(cursor, row));
     return std::string(row[0]);
   }();
   admin().exec("KILL CONNECTION " + id);
   QueryCursor cursor;
   cursor.query_text = "SELECT 1";
-  EXPECT_EXIT(db_open_cursor(cursor), ::testing::ExitedWithCode(5), "");
+  EXPECT_EXIT((void)db_open_cursor(cursor), ::testing::ExitedWithCode(5), "");
 }
 
 TEST_F(CursorTest, FailedStatementOnAnotherCursorDoesNotSpoilAnOpenOne) {
