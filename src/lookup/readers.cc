@@ -191,15 +191,13 @@ bool terminal_access_check(BadgeRecord& badge, const char* terminal, long highes
   bool found = false;
   int count = 0;
   for (const Reader& reader : terminal_readers(terminal, highest)) {
-    // A reader below 1 has no slot; where slots are filled the terminal's records know
-    // only readers from 1 on, so it takes no part there at all.
-    if (fill_slots && reader.number < 1) continue;
     // One authorised zone is enough; the walk goes on only to fill the slots.
     if (!found) {
       counted(kZoneCountQuery, reader.zone, badge.AswBkl, count);
       found = count != 0;
     }
-    if (fill_slots && reader.number <= kSlotReaders) {
+    // A reader below 1 counts for the access like any other, but has no slot.
+    if (fill_slots && reader.number >= 1 && reader.number <= kSlotReaders) {
       // "%02d" of 1 to 11.
       char* slot = badge.reader_slots[reader.number - 1];
       slot[0] = static_cast<char>('0' + reader.number / 10);

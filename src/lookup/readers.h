@@ -21,9 +21,8 @@ int readers_close();
 // Whether the badge's class is authorised in the zone of one of the terminal's readers up to
 // highest: the badge may pass the terminal's doors. After the first authorised zone no
 // further count query runs. With fill_slots, every reader 1 to 11 up to highest gets its
-// number ("%02d") in badge.reader_slots, and readers below 1 are skipped (no count query,
-// no slot); without it they are checked like any other. Readers above 11 never touch
-// reader_slots.
+// number ("%02d") in badge.reader_slots. Readers below 1 and above 11 count like any other
+// but never touch reader_slots, so every download decides alike.
 [[nodiscard]] bool terminal_access_check(BadgeRecord& badge, const char* terminal, long highest,
                                          bool fill_slots);
 

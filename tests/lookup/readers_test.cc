@@ -132,15 +132,15 @@ TEST_F(ReadersTest, AuthorisationStatusDecides) {
   }
 }
 
-TEST_F(ReadersTest, ReaderBelowOneTakesPartOnlyWhereNoSlotsAreFilled) {
+TEST_F(ReadersTest, ReaderBelowOneCountsButHasNoSlot) {
   add_reader("T1", 0, "Z0");
   add_reader("T1", -3, "Z0");
   add_reader("T1", 2, "Z2");
   add_zone_right("5", "Z0");
   BadgeRecord badge = badge_of_class();
   const Checked filled = access_check(badge, "T1", 11, true);
-  EXPECT_EQ(0, filled.result);
-  EXPECT_EQ(1 + 1, filled.selects);  // reader 2 only
+  EXPECT_EQ(1, filled.result);
+  EXPECT_EQ(1 + 1, filled.selects);  // the first reader's zone authorises
   EXPECT_EQ("xx|02|xx|xx|xx|xx|xx|xx|xx|xx|xx|", slots(badge));
   badge = badge_of_class();
   EXPECT_EQ(1, terminal_access_check(badge, "T1", 32, false));

@@ -107,3 +107,26 @@ TEST_F(AccessDownloadsTest, AppendModeAddsTheRecordsBehindTheOldOnes) {
   EXPECT_EQ(0, r.status);
   EXPECT_EQ("OLD4711         202403010000000011XXXX,XX-0015  NRD", read_file(site_.file("t1.dat")));
 }
+
+TEST_F(AccessDownloadsTest, AReaderNumberedBelowOneGivesAccessInEveryDownloadAlike) {
+  add_reader("T1", 0, "Z0");
+  add_zone_right("7", "Z0");
+  add_badge(badge("4714", 1, "7", "100"));
+  const struct {
+    const char* code;
+    const char* file;
+  } downloads[] = {
+      {"ZKDNL17P",
+       "4714         2024030111       017  027                      07NRD                    "},
+      {"ZKDNL60P", "4714         2024030111       017  027       "},
+      {"ZKDNL31P", "4714         202403010000000011XXXX,XX-0017  NRD"},
+      {"IDSTAMM",
+       "\"4714\",\"20240301\",\"\",\"00100\",\"1\",\"1\",\"\",\"\",\"001\",\"7  \",\"\","
+       "\"P4714\",\"1\"\r\n"},
+  };
+  for (const auto& d : downloads) {
+    SCOPED_TRACE(d.code);
+    EXPECT_EQ(0, run(d.code, "t1.dat").status);
+    EXPECT_EQ(d.file, read_file(site_.file("t1.dat")));
+  }
+}
