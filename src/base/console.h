@@ -1,18 +1,30 @@
 #pragma once
 // The run's messages on standard output (Windows-1252 text, no other stream).
 //
-// Records are staged in batches, yet a record whose insert fails must get its messages where
-// the record was staged, among the messages of the badges around it. So while records wait
-// for their batch, messages are held: console_mark gives the place of a record staged now,
-// and console_release prints the held text with each insert message put in at its place.
+// Standard output is line-buffered (console_start), so that a log that a killed run leaves
+// behind holds every line printed before. Records are staged in batches, yet a record whose
+// insert fails must get its messages where the record was staged, among the messages of the
+// badges around it. So while records wait for their batch, messages are held:
+// console_mark gives the place of a record staged now, and console_release prints the held
+// text with each insert message put in at its place. A stop (base/stop.h) prints what is
+// held as it stands.
+//
+// When standard output is a pipe whose reader has gone, a message cannot be written: the
+// run then stops as on SIGPIPE.
 
+#include <cstdarg>
 #include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
 
+// Makes standard output line-buffered and registers the stop handler that prints held
+// messages. Call once, before the first message.
+void console_start();
+
 // Prints a message, or holds it while records wait for their batch.
 void console_printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void console_vprintf(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
 
 // Starts holding messages, if not yet, and returns the place in the held text where the
 // messages of a record staged now belong.

@@ -4,7 +4,7 @@
 
 #include "base/exit_status.h"
 
-// Prints the message (printf format, Windows-1252 text) to standard output, flushes it and
-// ends the process with status.
+// Prints the held messages and this one (printf format, Windows-1252 text) to standard
+// output and stops the run with status (stop_run: half-done work is undone).
 [[noreturn]] void fatal_exit(ExitStatus status, const char* format, ...)
     __attribute__((format(printf, 2, 3)));

@@ -1,8 +1,8 @@
 #include "config/settings.h"
 
-#include <cstdio>
 #include <cstring>
 
+#include "base/console.h"
 #include "base/text.h"
 #include "config/blowfish.h"
 #include "config/config_file.h"
@@ -17,13 +17,13 @@ bool read_value(const char* path, const char* key) {
     case ConfigStatus::kOk:
       break;
     case ConfigStatus::kCannotOpen:
-      std::printf("Konfigurationsdatei %s konnte nicht geoeffnet werden!\n", path);
+      console_printf("Konfigurationsdatei %s konnte nicht geoeffnet werden!\n", path);
       return false;
     case ConfigStatus::kMalformed:
-      std::printf("Konfigurationsdatei %s: Zeile %d ungueltig!\n", path, result.line);
+      console_printf("Konfigurationsdatei %s: Zeile %d ungueltig!\n", path, result.line);
       return false;
     case ConfigStatus::kBadCipherText:
-      std::printf("Konfigurationsdatei %s: Wert %s in Zeile %d ungueltig verschluesselt!\n",
+      console_printf("Konfigurationsdatei %s: Wert %s in Zeile %d ungueltig verschluesselt!\n",
                   path, key, result.line);
       return false;
   }
@@ -31,13 +31,13 @@ bool read_value(const char* path, const char* key) {
     case SettingProblem::kNone:
       return true;
     case SettingProblem::kTooLong:
-      std::printf("Konfigurationswert %s zu lang! (max. %zu Zeichen)\n", key, kSettingValueMax);
+      console_printf("Konfigurationswert %s zu lang! (max. %zu Zeichen)\n", key, kSettingValueMax);
       return false;
     case SettingProblem::kSchemaEmpty:
-      std::printf("Konfigurationswert SCHEMA fehlt oder ist leer!\n");
+      console_printf("Konfigurationswert SCHEMA fehlt oder ist leer!\n");
       return false;
     case SettingProblem::kSchemaTooLong:
-      std::printf("Konfigurationswert SCHEMA zu lang! (max. %zu Zeichen)\n", kSchemaNameMax);
+      console_printf("Konfigurationswert SCHEMA zu lang! (max. %zu Zeichen)\n", kSchemaNameMax);
       return false;
   }
   return false;

@@ -1,16 +1,16 @@
 #include "run/arguments.h"
 
-#include <cstdio>
 #include <cstring>
 
-#include "db/staging.h"
+#include "base/console.h"
 #include "base/text.h"
+#include "db/staging.h"
 
 namespace {
 bool copy_argument(int number, const char* text, char* buffer, std::size_t capacity,
                    std::size_t limit) {
   if (std::strlen(text) > limit || !copy_text(buffer, capacity, text)) {
-    std::printf("Param%d zu lang! (max. %zu Zeichen)\n", number, limit);
+    console_printf("Param%d zu lang! (max. %zu Zeichen)\n", number, limit);
     return false;
   }
   return true;
@@ -19,12 +19,12 @@ bool copy_argument(int number, const char* text, char* buffer, std::size_t capac
 
 ExitStatus arguments_parse(int argc, char** argv, RunArguments& out) {
   if (argc - 1 < 4) {
-    std::printf("Anzahl Parameter(mind. 4) unterschritten! AnzParam: %d", argc - 1);
-    std::printf("Aufruf: VESTRAGEN [Param1] [Param2] [Param3] [Param4]  \n");
-    std::printf("Param1: DNL-Funktion\n");
-    std::printf("Param2: Terminal-Name\n");
-    std::printf("Param3: Pfad der DNL-Datei\n");
-    std::printf("Param4: 1: neu 0: dran h\xE4" "ngen\n");
+    console_printf("Anzahl Parameter(mind. 4) unterschritten! AnzParam: %d", argc - 1);
+    console_printf("Aufruf: VESTRAGEN [Param1] [Param2] [Param3] [Param4]  \n");
+    console_printf("Param1: DNL-Funktion\n");
+    console_printf("Param2: Terminal-Name\n");
+    console_printf("Param3: Pfad der DNL-Datei\n");
+    console_printf("Param4: 1: neu 0: dran h\xE4" "ngen\n");
     return kExitUsage;
   }
   if (!copy_argument(1, argv[1], out.function_code, sizeof out.function_code,

@@ -10,30 +10,42 @@
 #include <cstdlib>
 #include <functional>
 
+#include "base/console.h"
+#include "base/stop.h"
 #include "db/cursor.h"
 #include "db/staging.h"
 
 namespace {
 
-// The temporary file being written, or the file an appending run created. A run that ends
-// on the way (a lost connection ends the process from below) must not leave it behind.
-std::string pending_temp;
+// Half-done work that a run ending on the way (a signal, a lost connection) must undo, so
+// that the download file stays as it was and nothing is left beside it. Changed only under
+// the stop guard.
+struct PendingWork {
+  std::string remove;     // the temporary file being written, or a file this run created
+  int append_fd = -1;     // an append in progress on a regular file, cut back ...
+  off_t append_from = 0;  // ... to this length
+};
+PendingWork pending;
 
-void remove_pending_temp() {
-  if (!pending_temp.empty()) ::unlink(pending_temp.c_str());
+void undo_pending() {
+  if (!pending.remove.empty()) ::unlink(pending.remove.c_str());
+  if (pending.append_fd >= 0 && ::ftruncate(pending.append_fd, pending.append_from) == 0) {
+    (void)::fsync(pending.append_fd);
+  }
+  pending = PendingWork{};
 }
 
 void register_cleanup() {
-  static const bool registered = std::atexit(remove_pending_temp) == 0;
+  static const bool registered = (stop_on(undo_pending), true);
   (void)registered;
 }
 
 void print_cannot_open(const char* path) {
-  std::printf("Downloadfile %s konnte nicht geoeffnet werden!\n", path);
+  console_printf("Downloadfile %s konnte nicht geoeffnet werden!\n", path);
 }
 
 void print_cannot_write(const char* path) {
-  std::printf("Downloadfile %s konnte nicht geschrieben werden!\n", path);
+  console_printf("Downloadfile %s konnte nicht geschrieben werden!\n", path);
 }
 
 bool write_all(int fd, std::string_view data) {
@@ -44,6 +56,21 @@ bool write_all(int fd, std::string_view data) {
       return false;
     }
     data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// Writes data to a regular file in pieces, each under the stop guard: a stop then finds the
+// file between two pieces and can cut it back.
+bool write_guarded(int fd, std::string_view data) {
+  constexpr std::size_t kPiece = 1 << 20;
+  while (!data.empty()) {
+    const std::string_view piece = data.substr(0, kPiece);
+    {
+      const StopGuard guard;
+      if (!write_all(fd, piece)) return false;
+    }
+    data.remove_prefix(piece.size());
   }
   return true;
 }
@@ -63,7 +90,7 @@ bool read_staged(const char* path, int record_width, bool fixed_width, std::stri
   }
   staging_close();
   if (rc != RC_NO_ROW) {
-    std::printf("Fehler beim Lesen Tab. Kvb999Tmp! ErrNr: %d User: %s\n", rc, path);
+    console_printf("Fehler beim Lesen Tab. Kvb999Tmp! ErrNr: %d User: %s\n", rc, path);
     return false;
   }
   return true;
@@ -99,12 +126,16 @@ ExitStatus write_new_file(const char* path, const std::string& target, bool exis
     return kExitDownloadFile;
   }
   register_cleanup();
-  const int fd = ::mkstemp(temp.data());
+  int fd = -1;
+  {
+    const StopGuard guard;
+    fd = ::mkstemp(temp.data());
+    if (fd >= 0) pending.remove = temp;
+  }
   if (fd < 0) {
     print_cannot_open(path);
     return kExitDownloadFile;
   }
-  pending_temp = temp;
   std::string content;
   bool written = true;
   const auto write_chunk = [&](std::string& chunk) {
@@ -113,21 +144,21 @@ ExitStatus write_new_file(const char* path, const std::string& target, bool exis
   };
   if (!read_staged(path, record_width, fixed_width, content, write_chunk)) {
     ::close(fd);
-    remove_pending_temp();
-    pending_temp.clear();
+    const StopGuard guard;
+    undo_pending();
     return kExitDatabase;
   }
   write_chunk(content);
   const mode_t mode = exists ? (st.st_mode & 07777) : new_file_mode();
   bool ok = written && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
+  const StopGuard guard;
   if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
-    remove_pending_temp();
-    pending_temp.clear();
+    undo_pending();
     print_cannot_write(path);
     return kExitDownloadFile;
   }
-  pending_temp.clear();
+  pending = PendingWork{};
   return kExitSuccess;
 }
 
@@ -136,27 +167,45 @@ ExitStatus write_in_place(const char* path, const std::string& target, bool exis
                           int record_width, bool fixed_width) {
   register_cleanup();
   const int flags = O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC);
-  const int fd = ::open(target.c_str(), flags, 0666);
+  int fd = -1;
+  {
+    // A file this run creates goes again if the run cannot finish it.
+    const StopGuard guard;
+    fd = ::open(target.c_str(), flags, 0666);
+    if (fd >= 0 && !exists) pending.remove = target;
+  }
   if (fd < 0) {
     print_cannot_open(path);
     return kExitDownloadFile;
   }
-  // A file this run created goes again if the run cannot finish it.
-  if (!exists) pending_temp = target;
   std::string content;
   if (!read_staged(path, record_width, fixed_width, content)) {
     ::close(fd);
-    remove_pending_temp();
-    pending_temp.clear();
+    const StopGuard guard;
+    undo_pending();
     return kExitDatabase;
   }
-  pending_temp.clear();
   struct stat before;
   const bool regular = ::fstat(fd, &before) == 0 && S_ISREG(before.st_mode);
-  bool ok = write_all(fd, content) && (!regular || ::fsync(fd) == 0);
-  if (!ok && regular) {
-    // Nothing half-appended: the terminal would read a broken record.
-    if (::ftruncate(fd, before.st_size) != 0) ok = false;
+  bool ok = true;
+  if (regular) {
+    {
+      // Nothing half-appended: the terminal would read a broken record.
+      const StopGuard guard;
+      if (exists) {
+        pending.append_fd = fd;
+        pending.append_from = before.st_size;
+      }
+    }
+    ok = write_guarded(fd, content) && ::fsync(fd) == 0;
+    const StopGuard guard;
+    if (!ok) undo_pending();
+    pending = PendingWork{};
+  } else {
+    // A device or a pipe cannot be cut back; what went out is gone.
+    ok = write_all(fd, content);
+    const StopGuard guard;
+    pending = PendingWork{};
   }
   ok = (::close(fd) == 0) && ok;
   if (!ok) {

@@ -4,15 +4,16 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/console.h"
+#include "base/text.h"
+#include "config/settings.h"
 #include "db/connection.h"
 #include "db/cursor.h"
 #include "db/schemas.h"
 #include "db/staging.h"
-#include "base/text.h"
 #include "run/arguments.h"
 #include "run/download_file.h"
 #include "run/download_functions.h"
-#include "config/settings.h"
 
 namespace {
 
@@ -46,8 +47,8 @@ constexpr SchemaList kAllSchemas = {open_all_list, schemas_fetch_all, schemas_cl
 bool visit_schema(RunState& state, const SchemaList& list) {
   const int rc = db_set_schema(state.schema);
   std::memcpy(current_schema, state.schema, sizeof current_schema);
-  std::printf("Schema: %s\n", state.schema);
-  if (rc != 0) std::printf(list.switch_error_format, rc, state.schema);
+  console_printf("Schema: %s\n", state.schema);
+  if (rc != 0) console_printf(list.switch_error_format, rc, state.schema);
   for (const DownloadFunction& function : download_functions()) {
     if (std::strcmp(state.args.function_code, function.code) != 0) continue;
     if (!function.fixed_width) state.fixed_width = false;
@@ -77,13 +78,13 @@ ExitStatus visit_list(RunState& state, const SchemaList& list, bool& found) {
   }
   list.close();
   if (rc == RC_TOO_LONG) {
-    std::printf("Mandanten-Schema zu lang! (max. %zu Zeichen)\n", kSchemaNameSize - 1);
+    console_printf("Mandanten-Schema zu lang! (max. %zu Zeichen)\n", kSchemaNameSize - 1);
     return kExitDatabase;
   }
   if (rc != RC_NO_ROW) {
     // Going on would leave clients out of the download, or, for the terminal's list, widen
     // it to every client.
-    std::printf("Fehler beim Lesen der Mandanten-Schemata! ErrNr: %d\n", rc);
+    console_printf("Fehler beim Lesen der Mandanten-Schemata! ErrNr: %d\n", rc);
     return kExitDatabase;
   }
   return kExitSuccess;
@@ -104,8 +105,8 @@ int lock_wait_seconds() {
 ExitStatus connect(const DbSettings& settings) {
   const int rc = db_connect(settings.login, settings.password, settings.server, settings.schema);
   if (rc != 0) {
-    std::printf("DB-Connect-Error: %d!", rc);
-    std::printf("Name:%s Pwd:%s Net:%s Schema:%s\n", settings.login,
+    console_printf("DB-Connect-Error: %d!", rc);
+    console_printf("Name:%s Pwd:%s Net:%s Schema:%s\n", settings.login,
                 settings.password[0] == '\0' ? "" : "****", settings.server, settings.schema);
     return kExitConnect;
   }
@@ -127,17 +128,17 @@ ExitStatus run(int argc, char** argv) {
 
   to_upper(state.args.function_code);
   state.fixed_width = true;
-  std::printf("Mit Datenbank verbunden! Schema: %s\n", state.schema);
+  console_printf("Mit Datenbank verbunden! Schema: %s\n", state.schema);
 
   const int wait = lock_wait_seconds();
   const int locked = staging_lock(state.args.download_path, wait);
   if (locked == RC_LOCK_TIMEOUT) {
-    std::printf("Downloadfile %s wird von einem anderen Lauf erzeugt! Abbruch nach %d Sekunden.\n",
+    console_printf("Downloadfile %s wird von einem anderen Lauf erzeugt! Abbruch nach %d Sekunden.\n",
                 state.args.download_path, wait);
     return kExitBusy;
   }
   if (locked != 0) {
-    std::printf("Sperre fuer Downloadfile %s nicht erhalten! ErrNr: %d\n",
+    console_printf("Sperre fuer Downloadfile %s nicht erhalten! ErrNr: %d\n",
                 state.args.download_path, locked);
     return kExitDatabase;
   }
@@ -145,7 +146,7 @@ ExitStatus run(int argc, char** argv) {
   const int cleared = staging_clear(state.args.download_path);
   if (cleared != 0 && cleared != RC_NO_ROW) {
     // Without the clear, an earlier run's records would appear in the file.
-    std::printf("Error Tab. Kvb999Tmp loeschen! ErrNr: %d User: %s", cleared,
+    console_printf("Error Tab. Kvb999Tmp loeschen! ErrNr: %d User: %s", cleared,
                 state.args.download_path);
     return kExitDatabase;
   }
