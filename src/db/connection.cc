@@ -3,11 +3,16 @@
 #include <errmsg.h>
 #include <mysql.h>
 #include <mysqld_error.h>
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
 
 #include "db/cursor.h"
 
 unsigned last_db_errno = 0;
 std::string last_db_error;
+char last_db_sqlstate[6] = "00000";
 
 namespace {
 // The program owns the connection structure; mysql_init initialises it in place.
@@ -17,7 +22,27 @@ bool db_initialised = false;
 int capture_connect_error() {
   last_db_errno = mysql_errno(&db_connection);
   last_db_error = mysql_error(&db_connection);
+  std::snprintf(last_db_sqlstate, sizeof last_db_sqlstate, "%s", mysql_sqlstate(&db_connection));
   return static_cast<int>(last_db_errno);
+}
+// Clearing one path's rows from a staging table without an index on TmpUsr reads every row
+// of it. At READ COMMITTED the DELETE locks only the rows it deletes and no gaps between
+// rows, so runs for other paths go on inserting meanwhile. A server that writes statements
+// to its binary log as they are (binlog_format STATEMENT) refuses writes at that level
+// (error 1665): there the server's own level stays.
+void use_read_committed() {
+  QueryCursor logging;
+  logging.query_text = "SELECT @@log_bin, @@binlog_format";
+  if (db_open_cursor(logging) != 0) return;
+  DbRow row = nullptr;
+  const bool by_statement = db_fetch_row(logging, row) == 0 && row[0] != nullptr &&
+                            std::strcmp(row[0], "1") == 0 && row[1] != nullptr &&
+                            strcasecmp(row[1], "STATEMENT") == 0;
+  db_close_cursor(logging);
+  if (by_statement) return;
+  QueryCursor level;
+  level.query_text = "SET SESSION TRANSACTION ISOLATION LEVEL READ COMMITTED";
+  (void)db_open_cursor(level);
 }
 }  // namespace
 
@@ -44,6 +69,7 @@ int db_connect(const char* login, const char* password, const char* server,
   // Should it fail, every statement commits itself; the staging statements commit at once
   // anyway.
   (void)db_open_cursor(cursor);
+  use_read_committed();
   return 0;
 }
 
@@ -70,4 +96,33 @@ bool db_connection_lost(int rc) {
     default:
       return false;
   }
+}
+
+bool db_transient_error(int rc) {
+  switch (rc) {
+    case ER_LOCK_DEADLOCK:
+    case ER_LOCK_WAIT_TIMEOUT:
+    case ER_UNKNOWN_COM_ERROR:  // a cluster node that is not ready: "WSREP has not yet prepared node"
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool db_error_of_row(int rc) {
+  switch (rc) {
+    case ER_TRUNCATED_WRONG_VALUE_FOR_FIELD:  // a byte the column's character set lacks
+    case ER_TRUNCATED_WRONG_VALUE:
+    case ER_WARN_DATA_OUT_OF_RANGE:
+    case WARN_DATA_TRUNCATED:
+    case ER_INVALID_CHARACTER_STRING:
+      return true;
+    default:
+      break;
+  }
+  if (rc <= 0 || static_cast<unsigned>(rc) != last_db_errno) return false;
+  // Data exceptions (22), constraint violations (23) and what a trigger raises itself (45).
+  return std::strncmp(last_db_sqlstate, "22", 2) == 0 ||
+         std::strncmp(last_db_sqlstate, "23", 2) == 0 ||
+         std::strncmp(last_db_sqlstate, "45", 2) == 0;
 }

@@ -9,6 +9,7 @@ struct st_mysql;
 // callers print the code they are returned.
 extern unsigned last_db_errno;
 extern std::string last_db_error;
+extern char last_db_sqlstate[6];  // the SQLSTATE of last_db_errno
 
 // Opens the connection (character set latin1, so column bytes arrive unchanged) and switches
 // autocommit off. Returns 0 or the error number.
@@ -26,3 +27,14 @@ st_mysql* db_handle();
 
 // The codes by which the client library or the server says the connection is gone.
 bool db_connection_lost(int rc);
+
+// The codes of a failure that sending the same transaction again may get past: the server
+// chose it as a deadlock's victim (also a cluster's certification conflict), a lock wait
+// ran out, a cluster node is not ready for statements. The server has rolled back the
+// statement, for a deadlock the whole transaction.
+bool db_transient_error(int rc);
+
+// Whether the statement that just failed with rc failed for the row it writes: a trigger
+// refused it (a user-defined signal), a value does not fit its column, a key or constraint
+// of the table is violated. Asked right after the failure: it reads last_db_sqlstate.
+bool db_error_of_row(int rc);

@@ -31,6 +31,7 @@ void format_checked(char* buffer, std::size_t size, const char* purpose, const c
 int capture_error(int rc) {
   last_db_errno = mysql_errno(db_handle());
   last_db_error = mysql_error(db_handle());
+  std::snprintf(last_db_sqlstate, sizeof last_db_sqlstate, "%s", mysql_sqlstate(db_handle()));
   const int errno_rc = static_cast<int>(last_db_errno);
   if (db_connection_lost(errno_rc)) {
     fatal_exit(kExitDatabase, "Verbindung zur Datenbank verloren! ErrNr: %d\n", errno_rc);

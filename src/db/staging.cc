@@ -1,9 +1,13 @@
 #include "db/staging.h"
 
+#include <unistd.h>
+
+#include <random>
+
+#include "base/text.h"
 #include "db/connection.h"
 #include "db/cursor.h"
 #include "db/escape.h"
-#include "base/text.h"
 
 char record_buffer[kRecordBufferSize];
 
@@ -30,6 +34,39 @@ int committed(int statement_rc) {
   query_status = statement_rc == 0 ? commit_or_code() : statement_rc;
   return query_status;
 }
+
+// How often a staging transaction is sent, at most, while it fails transiently.
+constexpr int kAttempts = 6;
+
+// Waits before attempt number attempt (2 or later): 25 ms doubled each time, with a share
+// of chance, so that runs that failed together do not come back together.
+void pause_before(int attempt) {
+  static std::minstd_rand chance(static_cast<unsigned>(::getpid()));
+  const long base_ms = 25L << (attempt - 2);
+  const long ms = base_ms + static_cast<long>(chance() % static_cast<unsigned long>(base_ms));
+  ::usleep(static_cast<useconds_t>(ms * 1000));
+}
+
+// Runs transaction (a callable that sends one staging statement and its COMMIT and returns
+// the code) until it does not fail transiently, at most kAttempts times. The server has
+// rolled back a transient failure's transaction, or at least its statement; the ROLLBACK
+// makes sure nothing of it is left before it is sent again. Returns the last code: the
+// caller can still ask db_error_of_row about a failure.
+template <typename Transaction>
+int with_retries(Transaction transaction) {
+  int rc = transaction();
+  for (int attempt = 2; attempt <= kAttempts && db_transient_error(rc); ++attempt) {
+    (void)db_execute("Kvb999Tmp zuruecksetzen", "ROLLBACK");
+    pause_before(attempt);
+    rc = transaction();
+  }
+  return rc;
+}
+
+int insert_once(const char* key, const char* record) {
+  return committed(db_execute("Satz in Kvb999Tmp einfuegen", kInsert, db_escape(key).c_str(),
+                              db_escape(record).c_str()));
+}
 }  // namespace
 
 int staging_lock(const char* key, int wait_seconds) {
@@ -43,13 +80,17 @@ int staging_lock(const char* key, int wait_seconds) {
   return query_status = rc == 0 ? answer : rc;
 }
 
-int staging_insert(const char* key, const char* record) {
-  return committed(db_execute("Satz in Kvb999Tmp einfuegen", kInsert, db_escape(key).c_str(),
-                              db_escape(record).c_str()));
+int staging_insert(const char* key, const char* record, bool* refused) {
+  const int rc = with_retries([&] { return insert_once(key, record); });
+  const bool of_row = rc != 0 && db_error_of_row(rc);
+  if (refused != nullptr) *refused = of_row;
+  // Nothing of a failed statement may be committed with a later one.
+  if (rc != 0) (void)db_execute("Kvb999Tmp zuruecksetzen", "ROLLBACK");
+  return query_status = rc;
 }
 
-void staging_insert_batch(const char* key, const std::vector<std::string>& records,
-                          std::vector<int>& codes) {
+int staging_insert_batch(const char* key, const std::vector<std::string>& records,
+                         std::vector<int>& codes) {
   codes.assign(records.size(), 0);
   if (records.size() > 1) {
     // The single insert's statement with one row of values per record.
@@ -60,22 +101,36 @@ void staging_insert_batch(const char* key, const std::vector<std::string>& recor
       statement += escaped_key + "', '" + db_escape(records[i]) + "'  )";
     }
     statement += ' ';
-    QueryCursor cursor;
-    cursor.query_text = statement.c_str();
-    query_status = db_open_cursor(cursor);
-    db_close_cursor(cursor);
-    if (query_status == 0) query_status = commit_or_code();
-    if (query_status == 0) return;
+    const int rc = with_retries([&] {
+      QueryCursor cursor;
+      cursor.query_text = statement.c_str();
+      const int opened = db_open_cursor(cursor);
+      db_close_cursor(cursor);
+      return committed(opened);
+    });
+    if (rc == 0) return 0;
+    const bool of_row = db_error_of_row(rc);
     // Nothing of a refused statement stays; after a failed COMMIT nothing of the batch does.
-    db_execute("Kvb999Tmp zuruecksetzen", "ROLLBACK");
+    (void)db_execute("Kvb999Tmp zuruecksetzen", "ROLLBACK");
+    if (!of_row) return query_status = rc;
   }
+  // One record at a time, so that each record the table refuses gets its own code and the
+  // others are staged.
   for (std::size_t i = 0; i < records.size(); ++i) {
-    codes[i] = staging_insert(key, records[i].c_str());
+    bool refused = false;
+    const int rc = staging_insert(key, records[i].c_str(), &refused);
+    if (rc != 0 && !refused) return query_status = rc;
+    codes[i] = rc;
   }
+  return query_status = 0;
 }
 
 int staging_clear(const char* key) {
-  return committed(db_execute("Kvb999Tmp loeschen", kDelete, db_escape(key).c_str()));
+  const std::string escaped_key = db_escape(key);
+  const int rc = with_retries(
+      [&] { return committed(db_execute("Kvb999Tmp loeschen", kDelete, escaped_key.c_str())); });
+  if (rc != 0) (void)db_execute("Kvb999Tmp zuruecksetzen", "ROLLBACK");
+  return query_status = rc;
 }
 
 int staging_open(const char* key) {

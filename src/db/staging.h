@@ -24,16 +24,26 @@ inline constexpr int RC_LOCK_TIMEOUT = -3;
 // keys (trailing blanks do not count) and fits the server's 64 characters.
 [[nodiscard]] int staging_lock(const char* key, int wait_seconds);
 
-// Inserts one record under key and commits it at once. Returns 0, or the code of the failed
-// INSERT or COMMIT (the record is then not staged).
-[[nodiscard]] int staging_insert(const char* key, const char* record);
+// Every staging statement below is sent with its COMMIT as one transaction, and sent again
+// (a few times, after a short pause) while it fails transiently (db_transient_error): a
+// deadlock, a lock wait that ran out, a cluster node not ready. The code returned is that
+// of the last attempt.
 
-// Inserts several records under key with one statement, committed at once. codes receives
-// for each record 0 or the code of its failed statement: when the server refuses the
-// statement or its COMMIT, every record is inserted on its own (staging_insert), so that
-// each record that cannot be staged gets its own code and the others are staged.
-void staging_insert_batch(const char* key, const std::vector<std::string>& records,
-                          std::vector<int>& codes);
+// Inserts one record under key and commits it at once. Returns 0, or the code of the failed
+// INSERT or COMMIT (the record is then not staged); *refused, when given, tells whether the
+// failure is the record's own (db_error_of_row: a trigger refused it, a value does not fit)
+// rather than one of the staging as a whole.
+[[nodiscard]] int staging_insert(const char* key, const char* record, bool* refused = nullptr);
+
+// Inserts several records under key with one statement, committed at once. When the server
+// refuses the statement for a record's own reason, every record is inserted on its own, so
+// that each record the table refuses gets its code in codes and the others are staged.
+// Returns 0 when every record is staged or refused for a reason of its own (codes[i] 0 or
+// its code); otherwise the code of a failure of the staging as a whole (a transient one
+// that outlasted the attempts, a missing right or table): the records are then not all
+// staged, and the caller must not write the download.
+[[nodiscard]] int staging_insert_batch(const char* key, const std::vector<std::string>& records,
+                                       std::vector<int>& codes);
 
 // Deletes every record under key and commits. Returns 0 or the failed statement's code.
 [[nodiscard]] int staging_clear(const char* key);

@@ -1,6 +1,7 @@
 #include "generators/badge_walk.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <vector>
 
@@ -21,10 +22,27 @@ struct PendingRecords {
 PendingRecords pending;
 // Records of the current client schema whose insert failed after they were counted.
 int failed_since_schema_start = 0;
+// The code of a failure of the staging as a whole; the walk stops and the run with it.
+int staging_failure = 0;
 
-// A batch's statement stays well below the server's packet limit (16 MB by default).
-constexpr std::size_t kBatchRecords = 5000;
+// A batch holds its rows' locks from its INSERT to its COMMIT, and another run clearing its
+// own path in a table without an index on TmpUsr waits for them. So a batch is sized by how
+// long the last one took, to last about kBatchSeconds; it starts small, grows at most
+// fourfold from one batch to the next, and stays well below the server's packet limit
+// (16 MB by default).
+constexpr double kBatchSeconds = 0.25;
+constexpr std::size_t kFirstBatchRecords = 50;
+constexpr std::size_t kMostBatchRecords = 5000;
 constexpr std::size_t kBatchBytes = 2 << 20;
+std::size_t batch_records = kFirstBatchRecords;
+
+void adapt_batch(std::size_t staged, std::chrono::steady_clock::duration took) {
+  const double seconds = std::chrono::duration<double>(took).count();
+  const double per_record = seconds / static_cast<double>(staged);
+  const double fitting = per_record > 0 ? kBatchSeconds / per_record : 1e9;
+  const std::size_t most = std::min(kMostBatchRecords, 4 * std::max(batch_records, staged));
+  batch_records = std::clamp(static_cast<std::size_t>(fitting), std::size_t{1}, most);
+}
 
 std::string insert_error_text(int rc, const char* path, const char* record) {
   return "Insert-Error Kvb999Tmp! ErrNr: " + std::to_string(rc) + "User: " + path +
@@ -42,18 +60,35 @@ std::string stageable(const std::string& record) {
 void flush_pending() {
   if (pending.records.empty()) return;
   std::vector<int> codes;
-  staging_insert_batch(pending.path.c_str(), pending.records, codes);
+  const auto start = std::chrono::steady_clock::now();
+  const int rc = staging_insert_batch(pending.path.c_str(), pending.records, codes);
+  adapt_batch(pending.records.size(), std::chrono::steady_clock::now() - start);
   ConsolePlacedTexts messages;
-  for (std::size_t i = 0; i < codes.size(); ++i) {
-    if (codes[i] == 0) continue;
-    messages.emplace_back(pending.places[i], insert_error_text(codes[i], pending.path.c_str(),
-                                                               pending.records[i].c_str()));
-    ++failed_since_schema_start;
+  if (rc != 0) {
+    staging_failure = rc;
+  } else {
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+      if (codes[i] == 0) continue;
+      messages.emplace_back(pending.places[i], insert_error_text(codes[i], pending.path.c_str(),
+                                                                 pending.records[i].c_str()));
+      ++failed_since_schema_start;
+    }
   }
   console_release(messages);
   pending.records.clear();
   pending.places.clear();
   pending.bytes = 0;
+}
+
+// The staging failed as a whole: the download would miss records, so the run stops.
+int staging_failed(const char* path) {
+  const int rc = staging_failure;
+  pending = PendingRecords{};
+  failed_since_schema_start = 0;
+  staging_failure = 0;
+  console_release();
+  console_printf("Fehler beim Schreiben Tab. Kvb999Tmp! ErrNr: %d User: %s\n", rc, path);
+  return 1;
 }
 
 // Reads the whole badge list once, noting each badge's keys for the pass, and starts it
@@ -70,15 +105,17 @@ void note_pass_keys() {
 }  // namespace
 
 bool record_stage(const char* path, const std::string& record) {
+  if (staging_failure != 0) return false;
   const std::string text = stageable(record);
   if (!prefetch_enabled()) {
     std::memcpy(record_buffer, text.c_str(), text.size() + 1);
-    const int rc = staging_insert(path, record_buffer);
-    if (rc != 0) {
+    bool refused = false;
+    const int rc = staging_insert(path, record_buffer, &refused);
+    if (rc != 0 && !refused) staging_failure = rc;
+    if (rc != 0 && refused) {
       console_printf("%s", insert_error_text(rc, path, record_buffer).c_str());
-      return false;
     }
-    return true;
+    return rc == 0;
   }
   if (pending.path != path) {
     flush_pending();
@@ -87,15 +124,8 @@ bool record_stage(const char* path, const std::string& record) {
   pending.bytes += text.size();
   pending.records.push_back(text);
   pending.places.push_back(console_mark());
-  if (pending.records.size() >= kBatchRecords || pending.bytes >= kBatchBytes) flush_pending();
+  if (pending.records.size() >= batch_records || pending.bytes >= kBatchBytes) flush_pending();
   return true;
-}
-
-void finish_schema(BadgeCounts& counts) {
-  flush_pending();
-  counts.staged -= failed_since_schema_start;
-  failed_since_schema_start = 0;
-  console_printf("Ausweise gesamt: %d davon in Datei gestellt: %d\n", counts.read, counts.staged);
 }
 
 int badge_list_failed(int rc, const char* schema) {
@@ -107,14 +137,15 @@ int badge_list_failed(int rc, const char* schema) {
   return 1;
 }
 
-int for_each_badge(const char* schema, const std::function<bool(BadgeRecord&)>& handle) {
+int for_each_badge(const char* path, const char* schema,
+                   const std::function<bool(BadgeRecord&)>& handle) {
   BadgeCounts counts;
   prefetch_pass_begin(schema);
   int rc = badges_open(schema);
   if (rc == 0 && prefetch_enabled()) note_pass_keys();
   if (rc == 0) {
     BadgeRecord badge;
-    while ((rc = badges_fetch(badge)) == 0) {
+    while (staging_failure == 0 && (rc = badges_fetch(badge)) == 0) {
       ++counts.read;
       if (handle(badge)) ++counts.staged;
       badge = BadgeRecord{};
@@ -122,7 +153,11 @@ int for_each_badge(const char* schema, const std::function<bool(BadgeRecord&)>& 
   }
   (void)badges_close();
   prefetch_pass_end();
+  if (staging_failure == 0 && rc == RC_NO_ROW) flush_pending();
+  if (staging_failure != 0) return staging_failed(path);
   if (rc != RC_NO_ROW) return badge_list_failed(rc, schema);
-  finish_schema(counts);
+  counts.staged -= failed_since_schema_start;
+  failed_since_schema_start = 0;
+  console_printf("Ausweise gesamt: %d davon in Datei gestellt: %d\n", counts.read, counts.staged);
   return 0;
 }

@@ -20,21 +20,21 @@ struct BadgeCounts {
 };
 
 // Stages record under path. Records are sent to the staging table in batches (one
-// statement per batch; VESTRAGEN_PER_BADGE=1 sends each on its own): true when the record
-// was staged or queued. A record that cannot be staged gets the two insert messages at its
-// place among the run's messages and does not count as staged (finish_schema).
+// statement per batch, sized by time; VESTRAGEN_PER_BADGE=1 sends each on its own): true
+// when the record was staged or queued. A record that the table refuses for a reason of its
+// own gets the two insert messages at its place among the run's messages and does not count
+// as staged. A failure of the staging as a whole stops the walk (for_each_badge).
 bool record_stage(const char* path, const std::string& record);
-
-// Ends a client schema: stages the records still queued, takes the records whose insert
-// failed since the schema's first record off counts.staged, and prints the summary line.
-void finish_schema(BadgeCounts& counts);
 
 // The badge list of schema could not be read: drops the queued records, prints why the run
 // stops and returns the generator's failure result.
 int badge_list_failed(int rc, const char* schema);
 
-// The walk over the badges of schema: each badge, cleared before its fetch, goes to handle,
-// which returns true when it staged the badge's record; then the schema is finished
-// (finish_schema). Returns 0, or the failure result when the badge list could not be read:
-// going on without the rest of the list would leave valid badges out of the download.
-int for_each_badge(const char* schema, const std::function<bool(BadgeRecord&)>& handle);
+// The walk over the badges of schema, whose records go under path: each badge, cleared
+// before its fetch, goes to handle, which returns true when it staged the badge's record;
+// then the records still queued are staged and the summary line is printed, the records
+// the table refused taken off the count. Returns 0, or the failure result, after a message,
+// when the badge list could not be read or the staging failed as a whole: going on would
+// leave valid badges out of the download.
+int for_each_badge(const char* path, const char* schema,
+                   const std::function<bool(BadgeRecord&)>& handle);

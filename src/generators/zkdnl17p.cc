@@ -64,6 +64,6 @@ std::string zkdnl17p_format(const BadgeRecord& badge, bool location_found) {
 }
 
 int zkdnl17p_generate(const char* path, const char* terminal, const char* schema) {
-  return for_each_badge(schema,
+  return for_each_badge(path, schema,
                         [&](BadgeRecord& badge) { return handle_badge(badge, path, terminal); });
 }
