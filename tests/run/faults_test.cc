@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <chrono>
 #include <future>
 #include <string>
@@ -60,6 +62,45 @@ RunOptions with_env(std::vector<std::string> env) {
 }
 
 const char kOld[] = "THE FILE OF YESTERDAY";
+
+// Badges 000001 to 000030 of client MNDA at terminal T1; 000005 has no access there, so its
+// message is among the held ones while the run's only batch is staged.
+void load_small_site(AdminDb& db) {
+  db.exec(
+      "USE KvBasis;"
+      "INSERT INTO Kvb112Mnd (MndLiz, MndNum, MndSch, MndKon) VALUES (1, 1, 'MNDA', 0);"
+      "INSERT INTO Kvb115Tfz (TfzTrm, TfzLiz, TfzMnd) VALUES ('T1', 1, 1);"
+      "INSERT INTO Kvb401Zls (ZlsTrm, ZlsLes, ZlsZko) VALUES ('T1', 1, 'Z1');"
+      "INSERT INTO Kvb404Zbr (ZbrZbk, ZbrZko, ZbrZtb) VALUES ('5', 'Z1', 1);"
+      "INSERT INTO Kvb301Asw (AswNum, AswGvo, AswPnr, AswBkl, AswAtp, ASWLIZ, ASWMND) "
+      "  SELECT LPAD(seq, 6, '0'), CURDATE() - INTERVAL 10 DAY, CONCAT('P', seq),"
+      "  IF(seq = 5, '6', '5'), 1, 1, 1 FROM seq_1_to_30;"
+      "INSERT INTO Kvb113Awv (AwvNum, AwvSto) SELECT LPAD(seq, 6, '0'), '100' FROM seq_1_to_30;");
+}
+
+// Polls until the query gives a row; its first column, or "<none>" after about 30 s.
+std::string wait_for_row(AdminDb& db, const std::string& query) {
+  std::string found = "<none>";
+  for (int i = 0; i < 600 && found == "<none>"; ++i) {
+    found = db.scalar(query);
+    if (found == "<none>") std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return found;
+}
+
+// Ends every connection that a stopped run left on the server, and waits until they are
+// gone. One that waits in a trigger shows the trigger's definer as its user.
+void end_program_connections(AdminDb& db) {
+  const std::string query =
+      "SELECT ID FROM information_schema.PROCESSLIST WHERE ID <> CONNECTION_ID() AND "
+      "(USER = 'vestragen' OR INFO LIKE 'DO SLEEP%')";
+  for (int i = 0; i < 600; ++i) {
+    const std::vector<SqlRow> left = db.rows(query);
+    if (left.empty()) return;
+    for (const SqlRow& row : left) db.try_exec("KILL CONNECTION " + *row[0]);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
 
 }  // namespace
 
@@ -196,4 +237,116 @@ TEST_F(FaultsTest, FileSystemFullLeavesTheOldFileAndNoTemporaryFile) {
   const RunResult appended = site_.run({"ZKDNL31P", "T1", path(), "0"}, options);
   EXPECT_EQ(6, appended.status);
   EXPECT_EQ(kOld, read_file(path()));
+}
+
+TEST_F(FaultsTest, SignalsWhileStagingOrWritingLeaveTheOldFileNothingBesideItAndTheLog) {
+  load_small_site(admin());
+  const std::string connected = "Mit Datenbank verbunden! Schema: MNDA\nSchema: MNDA\n";
+  const std::string refused = "Ausweis 000005 ohne Zutrittsberechtigung auf Terminal T1\n";
+  const struct {
+    const char* phase;
+    // Makes the run stand still in its phase; the second trigger lets the batch go on after
+    // a second, by which time the staging table is locked against the run's read-back.
+    const char* trigger;
+    std::string log;
+  } phases[] = {
+      {"staging", "IF NEW.TmpStr LIKE '000020 %' THEN DO SLEEP(60); END IF;", connected + refused},
+      {"writing", "IF NEW.TmpStr LIKE '000030 %' THEN DO SLEEP(1); END IF;",
+       connected + refused + "Ausweise gesamt: 30 davon in Datei gestellt: 29\n"},
+  };
+  for (const auto& phase : phases) {
+    admin().exec("DROP TRIGGER IF EXISTS KvBasis.stall;"
+                 "CREATE TRIGGER KvBasis.stall BEFORE INSERT ON KvBasis.Kvb999Tmp FOR EACH ROW "
+                 "BEGIN " + std::string(phase.trigger) + " END");
+    for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+      for (const char* new_file : {"1", "0"}) {
+        SCOPED_TRACE(std::string(phase.phase) + " signal " + std::to_string(signal_number) +
+                     " new file " + new_file);
+        write_file(path(), kOld);
+        const auto run = site_.start({"ZKDNL31P", "T1", path(), new_file});
+        ASSERT_NE("<none>", wait_for_row(admin(), "SELECT ID FROM information_schema.PROCESSLIST "
+                                                  "WHERE STATE = 'User sleep'"));
+        AdminDb locker;
+        std::future<void> locked;
+        if (std::string(phase.phase) == "writing") {
+          locked = std::async(std::launch::async,
+                              [&] { locker.exec("LOCK TABLES KvBasis.Kvb999Tmp WRITE"); });
+          ASSERT_NE("<none>",
+                    wait_for_row(admin(), "SELECT ID FROM information_schema.PROCESSLIST WHERE "
+                                          "STATE = 'Waiting for table metadata lock' AND "
+                                          "INFO LIKE 'SELECT TmpStr%'"));
+        }
+        run->signal(signal_number);
+        const RunResult r = run->wait();
+        EXPECT_EQ(128 + signal_number, r.status);
+        EXPECT_EQ(phase.log, r.out);
+        EXPECT_EQ(kOld, read_file(path()));
+        EXPECT_EQ("files t1.dat work", list_dir(site_.root()));
+        if (locked.valid()) {
+          locked.get();
+          locker.exec("UNLOCK TABLES");
+        }
+        end_program_connections(admin());
+      }
+    }
+  }
+}
+
+TEST_F(FaultsTest, TransientErrorsAreSentAgainAndNeverTurnedIntoRefusals) {
+  load_small_site(admin());
+  ASSERT_EQ(0, site_.run({"ZKDNL31P", "T1", path(), "1"}).status);
+  const std::string complete = read_file(path());
+  ASSERT_EQ(48u * 29, complete.size());
+  // The insert of 000020's record waits for a row that another session holds.
+  admin().exec(
+      "DROP TABLE IF EXISTS KvBasis.gate, KvBasis.ballast;"
+      "CREATE TABLE KvBasis.gate (id INT PRIMARY KEY); INSERT INTO KvBasis.gate VALUES (1);"
+      "CREATE TABLE KvBasis.ballast (n INT);"
+      "CREATE TRIGGER KvBasis.wait_at_gate BEFORE INSERT ON KvBasis.Kvb999Tmp FOR EACH ROW "
+      "BEGIN IF NEW.TmpStr LIKE '000020 %' THEN "
+      "SELECT id INTO @gate FROM KvBasis.gate WHERE id = 1 FOR UPDATE; END IF; END");
+  const auto waiting_at_gate = [] {
+    // The run's connection, inside the trigger, shows the trigger's statement.
+    return wait_for_row(admin(), "SELECT ID FROM information_schema.PROCESSLIST WHERE "
+                                 "INFO LIKE 'SELECT id INTO @gate%'");
+  };
+
+  // A deadlock: the holder, heavier by its ballast, asks for the rows the run's batch has
+  // inserted so far, and the server makes the run its victim. The run sends its batch again.
+  const std::string deadlocks = "SHOW GLOBAL STATUS LIKE 'Innodb_deadlocks'";
+  const std::string deadlocks_before = admin().rows(deadlocks).at(0).at(1).value();
+  {
+    AdminDb holder;
+    holder.exec(
+        "USE KvBasis; BEGIN; INSERT INTO KvBasis.ballast SELECT seq FROM seq_1_to_2000;"
+        "SELECT id INTO @gate FROM KvBasis.gate WHERE id = 1 FOR UPDATE");
+    write_file(path(), kOld);
+    const auto run = site_.start({"ZKDNL31P", "T1", path(), "1"});
+    ASSERT_NE("<none>", waiting_at_gate());
+    holder.exec("SELECT COUNT(*) INTO @n FROM KvBasis.Kvb999Tmp WHERE TmpUsr = " +
+                admin().quote(path()) + " FOR UPDATE; COMMIT");
+    const RunResult r = run->wait();
+    EXPECT_EQ(0, r.status) << r.out;
+    EXPECT_EQ(std::string::npos, r.out.find("Insert-Error")) << r.out;
+    EXPECT_TRUE(complete == read_file(path())) << "the file differs from a complete run's";
+    EXPECT_NE(deadlocks_before, admin().rows(deadlocks).at(0).at(1).value());
+  }
+
+  // A lock wait that outlasts every attempt: the run ends with status 5 and the old file.
+  {
+    admin().exec("SET GLOBAL innodb_lock_wait_timeout = 1");
+    AdminDb holder;
+    holder.exec("BEGIN; SELECT id INTO @gate FROM KvBasis.gate WHERE id = 1 FOR UPDATE");
+    write_file(path(), kOld);
+    const RunResult r = site_.run({"ZKDNL31P", "T1", path(), "1"});
+    holder.exec("COMMIT");
+    EXPECT_EQ(5, r.status);
+    EXPECT_EQ(
+        "Mit Datenbank verbunden! Schema: MNDA\nSchema: MNDA\n"
+        "Ausweis 000005 ohne Zutrittsberechtigung auf Terminal T1\n"
+        "Fehler beim Schreiben Tab. Kvb999Tmp! ErrNr: 1205 User: " + path() + "\n",
+        r.out);
+    EXPECT_EQ(kOld, read_file(path()));
+  }
+  admin().exec("DROP TABLE KvBasis.gate, KvBasis.ballast");
 }

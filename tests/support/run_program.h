@@ -1,6 +1,7 @@
 #pragma once
 // The programs as child processes: exit status, standard output and error as bytes.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,36 @@ struct RunOptions {
 
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
                       const RunOptions& options = {});
+
+// A program started as a child that runs while the test goes on: its output is collected
+// meanwhile, so that it never waits on a full pipe.
+class ChildRun {
+ public:
+  ChildRun(const std::string& program, const std::vector<std::string>& args,
+           const RunOptions& options = {});
+  ~ChildRun();  // waits for the child if wait() was not called
+  ChildRun(const ChildRun&) = delete;
+  ChildRun& operator=(const ChildRun&) = delete;
+
+  int pid() const { return pid_; }
+  // Sends the signal to the child.
+  void signal(int signal_number) const;
+  // Whether the child has ended (its status is kept for wait()).
+  bool ended();
+  // Waits for the child's end and its output.
+  RunResult wait();
+
+ private:
+  int pid_ = -1;
+  int out_fd_ = -1;
+  int err_fd_ = -1;
+  bool waited_ = false;
+  bool reaped_ = false;
+  int wait_status_ = 0;
+  RunResult result_;
+  struct Reader;
+  Reader* reader_ = nullptr;
+};
 
 // The built program's path: vestragen or vestragen-config.
 std::string built_program(const std::string& name);
@@ -43,6 +74,9 @@ class ProgramSite {
   void write_test_config(const std::string& schema);
 
   RunResult run(const std::vector<std::string>& args, const RunOptions& options = {}) const;
+  // The same, started in the background.
+  std::unique_ptr<ChildRun> start(const std::vector<std::string>& args,
+                                  const RunOptions& options = {}) const;
 
  private:
   ScopedTempDir dir_;

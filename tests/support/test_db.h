@@ -39,6 +39,8 @@ class AdminDb {
 
   // Runs every statement of sql; a failing one fails the test and throws.
   void exec(const std::string& sql);
+  // Runs one statement; false, without failing the test, when the server refuses it.
+  bool try_exec(const std::string& sql);
   // The rows of a single SELECT, NULL as nullopt.
   std::vector<SqlRow> rows(const std::string& sql);
   // The first column of the first row; "<none>" without rows, "NULL" for NULL.
