@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks that every man page of man/ renders without a warning: groff with all warnings on,
 # as man runs it for a terminal (-Tutf8) and for print (the default device), and man -l
-# where man-db is installed. Any output fails. Exits 77 (ctest: skipped) without groff.
+# where man-db is installed. Any output fails, and so does a page whose title line names
+# another version than project() in CMakeLists.txt. Exits 77 (ctest: skipped) without groff.
 #
 #   scripts/check-man.sh [PAGE ...]     (default: every page in man/)
 set -euo pipefail
@@ -20,7 +21,12 @@ check() {  # page description command...
     failed=1
   fi
 }
+version=$(sed -n 's/^project(vestragen VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 for page in "$@"; do
+  if ! grep -q "^\.TH .* \"vestragen $version\"" "$page"; then
+    echo "check-man: $page: the .TH line does not name \"vestragen $version\""
+    failed=1
+  fi
   check "$page" "groff -Tutf8" groff -man -ww -z -Tutf8 "$page"
   check "$page" "groff" groff -man -ww -z "$page"
   if command -v man >/dev/null; then
