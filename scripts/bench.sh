@@ -64,7 +64,7 @@ functions=${functions^^}  # the program's own reading; also names the kept files
 [ -z "$compare" ] || [ -f "$compare/bench.meta" ] || die "$compare/bench.meta not found"
 
 scripts/install-deps.sh
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESTRAGEN_WERROR=ON >/dev/null
 cmake --build build-bench -j2 \
   --target vestragen vestragen-config bench_site_generator bench_run_measured >/dev/null
 bin=$project/build-bench

@@ -7,10 +7,12 @@
 #
 # DIR/env holds the shell lines that point client programs at the server:
 #   MYSQL_UNIX_PORT (socket), MYSQL_TCP_PORT (port on 127.0.0.1), VESTRAGEN_DB_DIR.
-# The server runs as root with --user=root, compares names without regard to case
-# (lower_case_table_names=1), listens on a free port of 127.0.0.1 and on DIR/mysqld.sock.
-# root logs in through the socket without password; the program's own user is created by
-# sql/users.sql, loaded by scripts/site.sh.
+# The server runs as the user who starts it (root: with --user=root), compares names without
+# regard to case (lower_case_table_names=1), listens on a free port of 127.0.0.1 and on
+# DIR/mysqld.sock. The database user root logs in through the socket without password: for
+# the OS user root by socket authentication; for anyone else with an empty password, which
+# only that user can use, because DIR is made mode 0700 and root has no login over TCP. The
+# program's own user is created by scripts/site.sh.
 # Extra options are passed to mariadbd; FAKETIME in the environment runs it under faketime.
 set -euo pipefail
 
@@ -33,13 +35,26 @@ ping_server() {
 start() {
   local dir=$1; shift
   mkdir -p "$dir"
+  chmod 700 "$dir"
   dir=$(cd "$dir" && pwd)
   if [ -f "$dir/mysqld.pid" ] && kill -0 "$(cat "$dir/mysqld.pid")" 2>/dev/null; then
     die "a server already runs in $dir"
   fi
+  local as_user=()
+  [ "$(id -u)" -ne 0 ] || as_user=(--user=root)
   if [ ! -d "$dir/data/mysql" ]; then
-    mariadb-install-db --no-defaults --user=root --datadir="$dir/data" \
-      --lower-case-table-names=1 --skip-test-db --auth-root-authentication-method=socket \
+    local auth=(--auth-root-authentication-method=socket)
+    if [ "$(id -u)" -ne 0 ]; then
+      # Socket authentication lets only the OS user of the same name in, so root@localhost,
+      # which the scripts and tests use, gets an empty password instead (of the accounts
+      # made, it is the only one for root, and a socket login only).
+      echo "UPDATE mysql.global_priv SET priv = JSON_REMOVE(JSON_SET(priv," \
+        "'$.plugin', 'mysql_native_password', '$.authentication_string', ''), '$.auth_or')" \
+        "WHERE User = 'root' AND Host = 'localhost';" >"$dir/root-login.sql"
+      auth+=(--auth-root-socket-user="$(id -un)" --extra-file="$dir/root-login.sql")
+    fi
+    mariadb-install-db --no-defaults "${as_user[@]}" --datadir="$dir/data" \
+      --lower-case-table-names=1 --skip-test-db "${auth[@]}" \
       >"$dir/install.log" 2>&1 || { cat "$dir/install.log" >&2; die "mariadb-install-db failed"; }
   fi
   local launcher=()
@@ -50,7 +65,7 @@ start() {
     rm -f "$dir/mysqld.sock" "$dir/mysqld.pid"
     # setsid: the server must outlive the shell that started it, and must not get the
     # terminal's signals.
-    setsid "${launcher[@]}" mariadbd --no-defaults --user=root --datadir="$dir/data" \
+    setsid "${launcher[@]}" mariadbd --no-defaults "${as_user[@]}" --datadir="$dir/data" \
       --socket="$dir/mysqld.sock" --port="$port" --bind-address=127.0.0.1 \
       --pid-file="$dir/mysqld.pid" --log-error="$dir/error.log" \
       --lower-case-table-names=1 --skip-name-resolve --skip-log-bin \

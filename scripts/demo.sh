@@ -11,7 +11,7 @@ project=$(pwd)
 terminal=${1:-TOR1}
 
 scripts/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESTRAGEN_WERROR=ON >/dev/null
 cmake --build build -j"$(nproc)" --target vestragen vestragen-config >/dev/null
 
 work=$(mktemp -d /tmp/vestragen-demo-XXXXXX)

@@ -19,7 +19,8 @@ if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then
 fi
 
 scripts/install-deps.sh
-cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DENABLE_FUZZING=ON >/dev/null
+cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DENABLE_FUZZING=ON -DVESTRAGEN_WERROR=ON \
+  >/dev/null
 cmake --build build-fuzz -j2 --target fuzz_targets
 mapfile -t targets <build-fuzz/fuzz-targets.txt
 

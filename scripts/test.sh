@@ -2,17 +2,19 @@
 # The whole test suite: installs what it needs, builds the program twice (optimised, and with
 # AddressSanitizer + UndefinedBehaviorSanitizer) and runs every test in both builds. Each build
 # starts its own throwaway MariaDB server for its tests and stops it afterwards. Then every fuzz
-# target runs for a bounded time.
+# target runs for a bounded time. Compiler warnings are errors in these builds
+# (-DVESTRAGEN_WERROR=ON), unlike in a user's or packager's build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 jobs=$(nproc)
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESTRAGEN_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest -j"$jobs" --output-on-failure)
 
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DENABLE_SANITIZERS=ON >/dev/null
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DENABLE_SANITIZERS=ON -DVESTRAGEN_WERROR=ON \
+  >/dev/null
 cmake --build build-asan -j"$jobs"
 (cd build-asan && ctest -j"$jobs" --output-on-failure)
 

@@ -197,7 +197,8 @@ TEST_F(Zkdnl18pTest, EveryCodeShowsItsSource) {
     const std::vector<std::string> records = staged_records(c.terminal);
     ASSERT_EQ(1u, records.size());
     EXPECT_EQ(c.value, value_area(records[0], c.slot));
-    EXPECT_EQ("L" + std::to_string(c.slot) + blanks(11), records[0].substr(20 * c.slot - 7, 13));
+    const std::string slot = std::to_string(c.slot);
+    EXPECT_EQ("L" + slot + blanks(11), records[0].substr(20 * c.slot - 7, 13));
   }
 }
 

@@ -88,8 +88,10 @@ TEST_F(Zkdnl60pTest, FirstListLineChoosesTheValueAndEveryReaderCarriesTheClass) 
 }
 
 TEST_F(Zkdnl60pTest, OnlyReadersUpToThreeCountForAccess) {
-  for (int reader = 1; reader <= 5; ++reader)
-    add_reader("T5", reader, "Y" + std::to_string(reader));
+  for (int reader = 1; reader <= 5; ++reader) {
+    const std::string number = std::to_string(reader);
+    add_reader("T5", reader, "Y" + number);
+  }
   add_zone_right("5", "Y5");
   add_badge({.AswNum = "A1"});
   EXPECT_EQ("Ausweise gesamt: 1 davon in Datei gestellt: 1\n", generate(kClientA, "T5").out);

@@ -40,7 +40,8 @@ void load_site(AdminDb& db) {
       "INSERT INTO MNDA.Kvb408Bzu (BzuZau, BzuBkl, BzuGvo) VALUES ('G1', '7', CURDATE());"
       "INSERT INTO MNDB.Kvb408Bzu (BzuZau, BzuBkl, BzuGvo) VALUES ('G1', '12', CURDATE());";
   for (int i = 1; i <= kTerminals; ++i) {
-    const std::string t = "'" + terminal(i) + "'";
+    const std::string name = terminal(i);
+    const std::string t = "'" + name + "'";
     sql += "INSERT INTO Kvb114Tsm (TsmNam, TSMTYP, TSMSAL, TsmSpr) VALUES (" + t +
            ", '7744-010', NULL, 1);";
     sql += "INSERT INTO Kvb115Tfz (TfzTrm, TfzLiz, TfzMnd) VALUES (" + t + ", 1, " +

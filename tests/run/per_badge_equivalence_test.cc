@@ -281,13 +281,14 @@ class DisagreeingRowsTest : public ::testing::Test {
     std::string locations;
     std::string assignments;
     for (int person = 0; person < 300; ++person) {
-      const std::string number = "P" + std::to_string(person);
+      const std::string person_text = std::to_string(person);
+      const std::string number = "P" + person_text;
       // Every tenth person has a badge and no cost-centre group, so that the department
       // list decides; the others' badges are resolved by the cost-centre group.
       for (int i = 0; i < 2 + person % 3; ++i) {
         const int k = (person + i * 3) % 4;
         assignments += std::string(assignments.empty() ? "" : ", ") + "('" + number + "', " +
-                       (person % 10 == 0 ? "NULL" : "'" + std::string(centres[k]) + "'") +
+                       (person % 10 == 0 ? "NULL" : std::string("'") + centres[k] + "'") +
                        ", '" + departments[(k + person) % 4] + "', '2020-01-01', NULL, NULL)";
       }
       if (person % 5 == 0 || person % 10 == 0) {

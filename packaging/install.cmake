@@ -1,0 +1,56 @@
+# What `cmake --install` puts under the prefix, and so what the Debian package holds: the two
+# programs, their man pages, the table definitions and grants, and the notes on setting up a
+# site. Test programs, benchmark tools and fuzz targets are never installed.
+include(GNUInstallDirs)
+
+# The directories the installation creates get the usual mode whatever the umask of the build.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+# Programs. A program added later (vestragen-site, the site runner; vestragen-inspect) goes
+# into this list.
+set(vestragen_installed_programs vestragen vestragen-config)
+install(TARGETS ${vestragen_installed_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# Man pages, compressed with gzip -9n as Debian keeps them (no name or time stamp inside, so the
+# package is the same on every build); man reads them so on any system. Pages of later programs
+# go into the lists.
+set(vestragen_man1_pages vestragen.1 vestragen-config.1)
+set(vestragen_man5_pages korvandel.ini.5)
+find_program(VESTRAGEN_GZIP gzip REQUIRED)
+set(vestragen_man_out ${CMAKE_BINARY_DIR}/man)
+file(MAKE_DIRECTORY ${vestragen_man_out})
+set(vestragen_man_gz)
+foreach(page IN LISTS vestragen_man1_pages vestragen_man5_pages)
+  add_custom_command(
+    OUTPUT ${vestragen_man_out}/${page}.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/man/${page} ${page}
+    COMMAND ${VESTRAGEN_GZIP} -9 -n -f ${page}
+    DEPENDS ${PROJECT_SOURCE_DIR}/man/${page}
+    WORKING_DIRECTORY ${vestragen_man_out}
+    VERBATIM)
+  list(APPEND vestragen_man_gz ${vestragen_man_out}/${page}.gz)
+endforeach()
+add_custom_target(man_pages ALL DEPENDS ${vestragen_man_gz})
+foreach(section 1 5)
+  foreach(page IN LISTS vestragen_man${section}_pages)
+    install(FILES ${vestragen_man_out}/${page}.gz
+            DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
+  endforeach()
+endforeach()
+
+# share/doc/vestragen: how to set a site up, and the definitions it needs.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/README.Debian
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/sql/kvbasis.sql ${PROJECT_SOURCE_DIR}/sql/client.sql
+              ${PROJECT_SOURCE_DIR}/sql/grants.sql
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/sql)
+
+# The site runner's systemd units, once it exists. Timers are installed disabled: the package
+# neither enables nor starts them (no dh_installsystemd-like maintainer script code), the
+# administrator does, and a unit under lib/systemd/system is what `systemctl enable` expects:
+#   install(FILES ${PROJECT_SOURCE_DIR}/packaging/systemd/vestragen-site.service
+#                 ${PROJECT_SOURCE_DIR}/packaging/systemd/vestragen-site.timer
+#           DESTINATION lib/systemd/system)
+# With the prefix /usr of the package that is /usr/lib/systemd/system, which Debian 12's
+# systemd reads.
