@@ -10,7 +10,8 @@
 # The server runs as root with --user=root, compares names without regard to case
 # (lower_case_table_names=1), listens on a free port of 127.0.0.1 and on DIR/mysqld.sock.
 # root logs in through the socket without password; the program's own user is created by
-# sql/users.sql, loaded by scripts/site.sh.
+# sql/users.sql, loaded by scripts/site.sh. Started by another user, the server runs as that
+# user and its root logs in without password from every local user.
 # Extra options are passed to mariadbd; FAKETIME in the environment runs it under faketime.
 set -euo pipefail
 
@@ -26,6 +27,30 @@ free_port() {
   die "no free TCP port found"
 }
 
+# The socket login of root is bound to the system's root.
+as_root=(--user=root)
+root_login=socket
+if [ "$(id -u)" -ne 0 ]; then as_root=(); root_login=normal; fi
+
+install_db() {
+  local dir=$1
+  mariadb-install-db --no-defaults "${as_root[@]}" --datadir="$dir/data" \
+    --lower-case-table-names=1 --skip-test-db --auth-root-authentication-method=$root_login \
+    >"$dir/install.log" 2>&1 || { cat "$dir/install.log" >&2; die "mariadb-install-db failed"; }
+}
+
+# The options of every server of the test beds, the nodes of db-cluster.sh included: sets
+# SERVER_ARGS for the server in DIR on PORT.
+server_args() {
+  local dir=$1 port=$2
+  SERVER_ARGS=(--no-defaults "${as_root[@]}" --datadir="$dir/data"
+    --socket="$dir/mysqld.sock" --port="$port" --bind-address=127.0.0.1
+    --pid-file="$dir/mysqld.pid" --log-error="$dir/error.log"
+    --lower-case-table-names=1 --skip-name-resolve --skip-log-bin
+    --character-set-server=latin1 --collation-server=latin1_swedish_ci
+    --innodb-buffer-pool-size=256M --max-connections=200)
+}
+
 ping_server() {
   mariadb-admin --no-defaults --socket="$1/mysqld.sock" -uroot ping >/dev/null 2>&1
 }
@@ -37,11 +62,7 @@ start() {
   if [ -f "$dir/mysqld.pid" ] && kill -0 "$(cat "$dir/mysqld.pid")" 2>/dev/null; then
     die "a server already runs in $dir"
   fi
-  if [ ! -d "$dir/data/mysql" ]; then
-    mariadb-install-db --no-defaults --user=root --datadir="$dir/data" \
-      --lower-case-table-names=1 --skip-test-db --auth-root-authentication-method=socket \
-      >"$dir/install.log" 2>&1 || { cat "$dir/install.log" >&2; die "mariadb-install-db failed"; }
-  fi
+  [ -d "$dir/data/mysql" ] || install_db "$dir"
   local launcher=()
   if [ -n "${FAKETIME:-}" ]; then launcher=(faketime -f "$FAKETIME"); fi
   local attempt port
@@ -50,13 +71,8 @@ start() {
     rm -f "$dir/mysqld.sock" "$dir/mysqld.pid"
     # setsid: the server must outlive the shell that started it, and must not get the
     # terminal's signals.
-    setsid "${launcher[@]}" mariadbd --no-defaults --user=root --datadir="$dir/data" \
-      --socket="$dir/mysqld.sock" --port="$port" --bind-address=127.0.0.1 \
-      --pid-file="$dir/mysqld.pid" --log-error="$dir/error.log" \
-      --lower-case-table-names=1 --skip-name-resolve --skip-log-bin \
-      --character-set-server=latin1 --collation-server=latin1_swedish_ci \
-      --innodb-buffer-pool-size=256M --max-connections=200 "$@" \
-      </dev/null >/dev/null 2>&1 &
+    server_args "$dir" "$port"
+    setsid "${launcher[@]}" mariadbd "${SERVER_ARGS[@]}" "$@" </dev/null >/dev/null 2>&1 &
     local i
     for i in $(seq 1 300); do
       if ping_server "$dir"; then
@@ -95,6 +111,9 @@ stop() {
   fi
   rm -f "$dir/mysqld.pid" "$dir/env"
 }
+
+# db-cluster.sh sources this file for its helpers.
+[ "${BASH_SOURCE[0]}" = "$0" ] || return 0
 
 case "${1:-}" in
   start) [ $# -ge 2 ] || die "usage: $0 start DIR [option ...]"; dir=$2; shift 2; start "$dir" "$@" ;;
