@@ -5,7 +5,7 @@
 #                                   rsync state transfer; returns when all are Synced
 #   db-cluster.sh stop DIR          stop the nodes one at a time, node 1 last (DIR stays; start
 #                                   brings the cluster back)
-#   db-cluster.sh destroy DIR       stop everything the cluster started and remove DIR
+#   db-cluster.sh destroy DIR       kill everything the cluster started and remove DIR
 #   db-cluster.sh kill DIR K        SIGKILL node K and the state transfer helpers it started
 #   db-cluster.sh restart DIR K     start node K again; it rejoins the running cluster (IST or
 #                                   SST) and the call returns when it is Synced
@@ -19,7 +19,7 @@
 # the call with its error log; a failed start stops the nodes it started and keeps DIR.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=db-server.sh
+# shellcheck source-path=SCRIPTDIR
 . "$here/db-server.sh"
 
 die() { echo "db-cluster: $*" >&2; exit 1; }
@@ -260,7 +260,7 @@ start_cluster() {
 
 node_arg() {  # K: checks K against the cluster in DIR
   load_conf
-  [[ $1 =~ ^[1-9][0-9]*$ ]] && [ "$1" -le "$nodes" ] || die "no node $1 in $dir"
+  if ! [[ $1 =~ ^[1-9][0-9]*$ ]] || [ "$1" -gt "$nodes" ]; then die "no node $1 in $dir"; fi
 }
 
 kill_node() {
@@ -295,8 +295,11 @@ case "$cmd" in
   start) start_cluster "${3:-}" ;;
   stop) [ ! -f "$dir/cluster.conf" ] || { load_conf; stop_all; } ;;
   destroy)
-    # Whatever stopping reports, the directory goes.
-    [ ! -f "$dir/cluster.conf" ] || ( load_conf; stop_all ) || true
+    # The data goes, so no node needs to shut down in order: SIGKILL is quick, also for a
+    # joiner in a state transfer, which ignores SIGTERM. Whatever that reports, DIR goes.
+    if [ -f "$dir/cluster.conf" ]; then
+      ( load_conf; for k in $(seq 1 "$nodes"); do kill_session "$k"; done ) || true
+    fi
     rm -rf "$dir"
     ;;
   kill) kill_node "$3" ;;
