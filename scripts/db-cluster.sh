@@ -79,11 +79,16 @@ kill_session() {  # K
   die "node $1: processes $(session_pids "$1" | tr '\n' ' ')survive SIGKILL"
 }
 
-status_of() {  # K: prints "STATE SIZE" of node K, nothing while it does not answer
-  timeout 5 mariadb --no-defaults -uroot --socket="$dir/node$1/mysqld.sock" --connect-timeout=2 \
-    -N -B -e "SHOW GLOBAL STATUS WHERE Variable_name IN
-      ('wsrep_local_state_comment', 'wsrep_cluster_size')" 2>/dev/null |
-    awk '{ v[$1] = $2 } END { if (NR == 2) print v["wsrep_local_state_comment"], v["wsrep_cluster_size"] }' ||
+# K VARIABLE ...: prints the values of node K's status variables on one line, nothing while
+# the node does not answer.
+status_of() {
+  local k=$1; shift
+  local names
+  names=$(printf "'%s'," "$@")
+  timeout 5 mariadb --no-defaults -uroot --socket="$dir/node$k/mysqld.sock" --connect-timeout=2 \
+    -N -B -e "SHOW GLOBAL STATUS WHERE Variable_name IN (${names%,})" 2>/dev/null |
+    awk -v names="$*" '{ v[$1] = $2 }
+      END { if (NR == split(names, n, " ")) for (i = 1; i <= NR; i++) printf "%s%s", v[n[i]], (i < NR ? " " : "\n") }' ||
     true
 }
 
@@ -136,7 +141,7 @@ wait_synced() {
       tail -n 30 "$dir/node$k/error.log" >&2 2>/dev/null || true
       die "node $k exited while starting (log: $dir/node$k/error.log)"
     fi
-    st=$(status_of "$k")
+    st=$(status_of "$k" wsrep_local_state_comment wsrep_cluster_size)
     if [ "$st" = "Synced $size" ]; then
       write_node_env "$k"
       return 0
@@ -268,17 +273,30 @@ kill_node() {
   kill_session "$1"
 }
 
+restart_failed() {
+  echo "db-cluster: restart failed, stopping node $restarting" >&2
+  stop_node "$restarting"
+}
+
 restart_node() {
-  local k=$1 i size=1
+  local k=$1 i size=1 primary=""
   node_arg "$k"
   ! node_pid "$k" >/dev/null || die "node $k of $dir runs already"
   kill_session "$k"
   for i in $(seq 1 "$nodes"); do
-    [ "$i" = "$k" ] || ! node_pid "$i" >/dev/null || size=$((size + 1))
+    if [ "$i" = "$k" ] || ! node_pid "$i" >/dev/null; then continue; fi
+    size=$((size + 1))
+    [ "$(status_of "$i" wsrep_cluster_status)" != Primary ] || primary=$i
   done
   [ "$size" -gt 1 ] || die "no node of $dir runs that node $k could join; use stop and start"
+  # A node that lost its quorum waits for the others forever; a joiner would wait with it.
+  [ -n "$primary" ] || die "no running node of $dir is in the primary component (to make node" \
+    "N one: SET GLOBAL wsrep_provider_options='pc.bootstrap=YES' on node N)"
+  restarting=$k
+  trap restart_failed EXIT
   launch_node "$k" "$(all_addresses)"
   wait_synced "$k" "$size"
+  trap - EXIT
 }
 
 usage="usage: $0 start DIR [N] | stop DIR | destroy DIR | kill DIR K | restart DIR K"
