@@ -113,21 +113,35 @@ write_env() {
   } >"$dir/env"
 }
 
+# Sets NODE_ARGS, the options of node K's mariadbd with cluster address ADDRESS.
+node_args() {
+  local k=$1 address=$2
+  server_args "$dir/node$k" "${port[k]}"
+  NODE_ARGS=("${SERVER_ARGS[@]}"
+    --innodb-flush-log-at-trx-commit=0 --innodb-doublewrite=0
+    --binlog-format=ROW --innodb-autoinc-lock-mode=2
+    --wsrep-on=ON --wsrep-provider="$provider" --wsrep-cluster-name="$name"
+    --wsrep-cluster-address="$address" --wsrep-node-name="node$k"
+    --wsrep-node-address=127.0.0.1 --wsrep-node-incoming-address="127.0.0.1:${port[k]}"
+    --wsrep-provider-options="base_host=127.0.0.1;base_port=${group[k]};gmcast.listen_addr=tcp://127.0.0.1:${group[k]};ist.recv_addr=127.0.0.1:${ist[k]};gcache.size=64M"
+    --wsrep-sst-method=testbed --wsrep-sst-receive-address="127.0.0.1:${sst[k]}")
+}
+
 # Starts node K's mariadbd in the background with cluster address ADDRESS.
 launch_node() {
   local k=$1 address=$2
-  local nd=$dir/node$k
+  local nd=$dir/node$k position
   rm -f "$nd/mysqld.sock" "$nd/mysqld.pid" "$nd/env"
-  server_args "$nd" "${port[k]}"
-  PATH=$dir/bin:$PATH setsid mariadbd "${SERVER_ARGS[@]}" \
-    --innodb-flush-log-at-trx-commit=0 --innodb-doublewrite=0 \
-    --binlog-format=ROW --innodb-autoinc-lock-mode=2 \
-    --wsrep-on=ON --wsrep-provider="$provider" --wsrep-cluster-name="$name" \
-    --wsrep-cluster-address="$address" --wsrep-node-name="node$k" \
-    --wsrep-node-address=127.0.0.1 --wsrep-node-incoming-address="127.0.0.1:${port[k]}" \
-    --wsrep-provider-options="base_host=127.0.0.1;base_port=${group[k]};gmcast.listen_addr=tcp://127.0.0.1:${group[k]};ist.recv_addr=127.0.0.1:${ist[k]};gcache.size=64M" \
-    --wsrep-sst-method=testbed --wsrep-sst-receive-address="127.0.0.1:${sst[k]}" \
-    </dev/null >/dev/null 2>&1 &
+  node_args "$k" "$address"
+  # A node that was killed left no position in grastate.dat. Without one it would need a
+  # full state transfer; recovered from InnoDB, as the service scripts do, it rejoins by IST.
+  if [ -f "$nd/data/ibdata1" ] && grep -q '^seqno: *-1' "$nd/data/grastate.dat" 2>/dev/null; then
+    timeout "$wait_seconds" mariadbd "${NODE_ARGS[@]}" --wsrep-recover \
+      --log-error="$nd/recover.log" </dev/null >/dev/null 2>&1 || true
+    position=$(sed -n 's/.*WSREP: Recovered position: *//p' "$nd/recover.log" 2>/dev/null | tail -n 1)
+    [ -z "$position" ] || NODE_ARGS+=(--wsrep-start-position="$position")
+  fi
+  PATH=$dir/bin:$PATH setsid mariadbd "${NODE_ARGS[@]}" </dev/null >/dev/null 2>&1 &
   # mariadbd writes its pid file only after the state transfer; stop and kill need it before.
   echo $! >"$nd/session"
   echo $! >"$nd/mysqld.pid"
