@@ -16,7 +16,8 @@
 # VESTRAGEN_CLUSTER_SOCKET_K and VESTRAGEN_CLUSTER_PORT_K, and MYSQL_UNIX_PORT/MYSQL_TCP_PORT
 # of node 1, so that site.sh and the client programs work on node 1 after sourcing it.
 # A node keeps its ports across restarts. A node that is not Synced within 60 seconds fails
-# the call with its error log; a failed start stops the nodes it started and keeps DIR.
+# the call with its error log; a failed start or restart stops the nodes it started and keeps
+# DIR for the logs. stop gives each node 30 seconds before it kills it.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source-path=SCRIPTDIR
@@ -27,10 +28,11 @@ die() { echo "db-cluster: $*" >&2; exit 1; }
 wait_seconds=60
 provider=/usr/lib/galera/libgalera_smm.so
 
-# Loads DIR/cluster.conf (nodes, name and the ports of each node) into the globals below.
-declare -a port group ist sst
+# DIR/cluster.conf sets these: the node count, the cluster name and per node its client,
+# group communication, IST and SST ports.
 nodes=0
 name=""
+declare -a port group ist sst
 
 load_conf() {
   [ -f "$dir/cluster.conf" ] || die "no cluster in $dir"
