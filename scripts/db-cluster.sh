@@ -42,7 +42,7 @@ load_conf() {
 
 alive() {  # PID: runs and is no zombie (kill -0 succeeds on a zombie nobody reaped yet)
   local st
-  st=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+  { read -r st <"/proc/$1/stat"; } 2>/dev/null || return 1
   st=${st##*) }
   [ "${st%% *}" != Z ]
 }
@@ -60,7 +60,7 @@ session_pids() {
   sid=$(cat "$dir/node$1/session" 2>/dev/null) || return 0
   [ -n "$sid" ] && [ "$sid" -gt 1 ] || return 0
   for p in /proc/[0-9]*; do
-    line=$(cat "$p/stat" 2>/dev/null) || continue
+    { read -r line <"$p/stat"; } 2>/dev/null || continue
     rest=${line##*) }
     # shellcheck disable=SC2086
     set -- $rest
