@@ -28,6 +28,39 @@ free_port() {
   die "no free TCP port found"
 }
 
+# The server runs as the user who starts it; only root may name root.
+as_root=(--user=root)
+[ "$(id -u)" -eq 0 ] || as_root=()
+
+install_db() {
+  local dir=$1
+  local auth=(--auth-root-authentication-method=socket)
+  if [ "$(id -u)" -ne 0 ]; then
+    # Socket authentication lets only the OS user of the same name in, so root@localhost,
+    # which the scripts and tests use, gets an empty password instead (of the accounts made,
+    # it is the only one for root, and a socket login only).
+    echo "UPDATE mysql.global_priv SET priv = JSON_REMOVE(JSON_SET(priv," \
+      "'$.plugin', 'mysql_native_password', '$.authentication_string', ''), '$.auth_or')" \
+      "WHERE User = 'root' AND Host = 'localhost';" >"$dir/root-login.sql"
+    auth+=(--auth-root-socket-user="$(id -un)" --extra-file="$dir/root-login.sql")
+  fi
+  mariadb-install-db --no-defaults "${as_root[@]}" --datadir="$dir/data" \
+    --lower-case-table-names=1 --skip-test-db "${auth[@]}" \
+    >"$dir/install.log" 2>&1 || { cat "$dir/install.log" >&2; die "mariadb-install-db failed"; }
+}
+
+# The options of every server of the test beds, the nodes of db-cluster.sh included: sets
+# SERVER_ARGS for the server in DIR on PORT.
+server_args() {
+  local dir=$1 port=$2
+  SERVER_ARGS=(--no-defaults "${as_root[@]}" --datadir="$dir/data"
+    --socket="$dir/mysqld.sock" --port="$port" --bind-address=127.0.0.1
+    --pid-file="$dir/mysqld.pid" --log-error="$dir/error.log"
+    --lower-case-table-names=1 --skip-name-resolve --skip-log-bin
+    --character-set-server=latin1 --collation-server=latin1_swedish_ci
+    --innodb-buffer-pool-size=256M --max-connections=200)
+}
+
 ping_server() {
   mariadb-admin --no-defaults --socket="$1/mysqld.sock" -uroot ping >/dev/null 2>&1
 }
@@ -40,23 +73,7 @@ start() {
   if [ -f "$dir/mysqld.pid" ] && kill -0 "$(cat "$dir/mysqld.pid")" 2>/dev/null; then
     die "a server already runs in $dir"
   fi
-  local as_user=()
-  [ "$(id -u)" -ne 0 ] || as_user=(--user=root)
-  if [ ! -d "$dir/data/mysql" ]; then
-    local auth=(--auth-root-authentication-method=socket)
-    if [ "$(id -u)" -ne 0 ]; then
-      # Socket authentication lets only the OS user of the same name in, so root@localhost,
-      # which the scripts and tests use, gets an empty password instead (of the accounts
-      # made, it is the only one for root, and a socket login only).
-      echo "UPDATE mysql.global_priv SET priv = JSON_REMOVE(JSON_SET(priv," \
-        "'$.plugin', 'mysql_native_password', '$.authentication_string', ''), '$.auth_or')" \
-        "WHERE User = 'root' AND Host = 'localhost';" >"$dir/root-login.sql"
-      auth+=(--auth-root-socket-user="$(id -un)" --extra-file="$dir/root-login.sql")
-    fi
-    mariadb-install-db --no-defaults "${as_user[@]}" --datadir="$dir/data" \
-      --lower-case-table-names=1 --skip-test-db "${auth[@]}" \
-      >"$dir/install.log" 2>&1 || { cat "$dir/install.log" >&2; die "mariadb-install-db failed"; }
-  fi
+  [ -d "$dir/data/mysql" ] || install_db "$dir"
   local launcher=()
   if [ -n "${FAKETIME:-}" ]; then launcher=(faketime -f "$FAKETIME"); fi
   local attempt port
@@ -65,13 +82,8 @@ start() {
     rm -f "$dir/mysqld.sock" "$dir/mysqld.pid"
     # setsid: the server must outlive the shell that started it, and must not get the
     # terminal's signals.
-    setsid "${launcher[@]}" mariadbd --no-defaults "${as_user[@]}" --datadir="$dir/data" \
-      --socket="$dir/mysqld.sock" --port="$port" --bind-address=127.0.0.1 \
-      --pid-file="$dir/mysqld.pid" --log-error="$dir/error.log" \
-      --lower-case-table-names=1 --skip-name-resolve --skip-log-bin \
-      --character-set-server=latin1 --collation-server=latin1_swedish_ci \
-      --innodb-buffer-pool-size=256M --max-connections=200 "$@" \
-      </dev/null >/dev/null 2>&1 &
+    server_args "$dir" "$port"
+    setsid "${launcher[@]}" mariadbd "${SERVER_ARGS[@]}" "$@" </dev/null >/dev/null 2>&1 &
     local i
     for i in $(seq 1 300); do
       if ping_server "$dir"; then
@@ -110,6 +122,9 @@ stop() {
   fi
   rm -f "$dir/mysqld.pid" "$dir/env"
 }
+
+# db-cluster.sh sources this file for its helpers.
+[ "${BASH_SOURCE[0]}" = "$0" ] || return 0
 
 case "${1:-}" in
   start) [ $# -ge 2 ] || die "usage: $0 start DIR [option ...]"; dir=$2; shift 2; start "$dir" "$@" ;;
