@@ -1,5 +1,6 @@
 #include "config/settings.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "base/console.h"
@@ -58,6 +59,11 @@ bool read_into(const char* path, const char* key, char (&buffer)[N]) {
 }
 
 }  // namespace
+
+const char* settings_config_path() {
+  const char* named = std::getenv("VESTRAGEN_CONFIG");
+  return named != nullptr && named[0] != '\0' ? named : kConfigPath;
+}
 
 SettingProblem settings_check_value(std::string_view key, std::string_view value) {
   if (value.size() > kSettingValueMax) return SettingProblem::kTooLong;

@@ -13,6 +13,10 @@
 // directory that holds files/.
 inline constexpr char kConfigPath[] = "../../files/korvandel.ini";
 
+// The configuration file the programs read: the one VESTRAGEN_CONFIG names (an installed
+// system keeps it under /etc), or kConfigPath when the variable is unset or empty.
+const char* settings_config_path();
+
 // The keys the run looks up, in this order, each with section "" and number 0.
 inline constexpr const char* kSettingKeys[] = {"LOGIN", "PASS", "NET8", "SCHEMA"};
 inline constexpr char kPasswordKey[] = "PASS";

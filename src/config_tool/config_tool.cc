@@ -9,6 +9,7 @@
 #include "config/blowfish.h"
 #include "config/config_edit.h"
 #include "config/config_file.h"
+#include "base/version.h"
 #include "config/settings.h"
 
 namespace {
@@ -33,9 +34,11 @@ constexpr char kUsage[] =
     "  list [--show-password]            show every entry and what the run will use\n"
     "\n"
     "Options:\n"
-    "  --file PATH  the configuration file; default ../../files/korvandel.ini, relative to\n"
-    "               the working directory like the run's\n"
+    "  --file PATH  the configuration file; default the file VESTRAGEN_CONFIG names, or\n"
+    "               ../../files/korvandel.ini relative to the working directory, like\n"
+    "               the run's\n"
     "  --help       show this text\n"
+    "  --version    show the version\n"
     "\n"
     "A VALUE or PASSWORD of \"-\" is read as one line from standard input. Values are at\n"
     "most 50 characters, a SCHEMA name at most 20; it is stored with one blank behind it,\n"
@@ -66,7 +69,7 @@ struct Tool {
   std::FILE* in;
   std::FILE* out;
   std::FILE* err;
-  std::string path = kConfigPath;
+  std::string path = settings_config_path();
 
   int fail(const std::string& message) const {
     std::fprintf(err, "vestragen-config: error: %s\n", message.c_str());
@@ -402,6 +405,10 @@ int run_command(Tool& tool, int argc, char** argv) {
     const std::string_view option = argv[i];
     if (option == "--help" || option == "-h") {
       std::fputs(kUsage, tool.out);
+      return kToolDone;
+    }
+    if (option == "--version") {
+      std::fprintf(tool.out, "vestragen-config %s\n", kVestragenVersion);
       return kToolDone;
     }
     if (option != "--file") return tool.usage_error("unknown option " + quoted(option));

@@ -4,6 +4,7 @@
 
 #include "base/console.h"
 #include "base/text.h"
+#include "base/version.h"
 #include "db/staging.h"
 
 namespace {
@@ -15,7 +16,37 @@ bool copy_argument(int number, const char* text, char* buffer, std::size_t capac
   }
   return true;
 }
+constexpr char kHelp[] =
+    "Usage: vestragen FUNCTION TERMINAL PATH NEWFILE\n"
+    "Builds the download file PATH of terminal TERMINAL from the time and access database.\n"
+    "\n"
+    "  FUNCTION  ZKDNL17P, ZKDNL18P, ZKDNL31P, ZKDNL60P or IDSTAMM (any letter case)\n"
+    "  TERMINAL  the terminal's name, at most 11 characters\n"
+    "  PATH      the download file, at most 159 characters\n"
+    "  NEWFILE   1 (first character): a new file; anything else: append\n"
+    "\n"
+    "The login comes from ../../files/korvandel.ini relative to the working directory, or\n"
+    "from the file VESTRAGEN_CONFIG names. Messages go to standard output in Windows-1252.\n"
+    "\n"
+    "Exit status: 0 written, 1 SQL text too long, 2 command line, 3 configuration,\n"
+    "4 connection, 5 database, 6 download file, 7 another run holds the file,\n"
+    "128 + n stopped by signal n.\n"
+    "\n"
+    "See man vestragen.\n";
 }  // namespace
+
+bool arguments_ask_about_program(int argc, char** argv) {
+  if (argc != 2) return false;
+  if (std::strcmp(argv[1], "--version") == 0) {
+    console_printf("vestragen %s\n", kVestragenVersion);
+    return true;
+  }
+  if (std::strcmp(argv[1], "--help") == 0) {
+    console_printf("%s", kHelp);
+    return true;
+  }
+  return false;
+}
 
 ExitStatus arguments_parse(int argc, char** argv, RunArguments& out) {
   if (argc - 1 < 4) {

@@ -11,6 +11,10 @@ struct RunArguments {
   bool new_file = false;         // argument 4 begins with "1"
 };
 
+// "--version" or "--help" as the only argument (a run takes four): prints the version or a
+// short summary and returns true; otherwise false, having printed nothing.
+bool arguments_ask_about_program(int argc, char** argv);
+
 // Checks and copies the arguments. Prints the usage texts or the complaint and returns
 // kExitUsage when there are fewer than four or one is too long; otherwise kExitSuccess.
 [[nodiscard]] ExitStatus arguments_parse(int argc, char** argv, RunArguments& out);

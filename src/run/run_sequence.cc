@@ -114,11 +114,12 @@ ExitStatus connect(const DbSettings& settings) {
 }
 
 ExitStatus run(int argc, char** argv) {
+  if (arguments_ask_about_program(argc, argv)) return kExitSuccess;
   RunState state;
   if (const ExitStatus s = arguments_parse(argc, argv, state.args); s != kExitSuccess) return s;
 
   DbSettings settings;
-  if (const ExitStatus s = settings_read(kConfigPath, settings); s != kExitSuccess) return s;
+  if (const ExitStatus s = settings_read(settings_config_path(), settings); s != kExitSuccess) return s;
   static_assert(sizeof settings.schema == sizeof state.schema);
   std::memcpy(state.schema, settings.schema, sizeof state.schema);
   std::memcpy(current_schema, state.schema, sizeof current_schema);

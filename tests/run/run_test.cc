@@ -5,7 +5,9 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "base/version.h"
 #include "config/blowfish.h"
 #include "support/run_program.h"
 #include "support/test_db.h"
@@ -53,6 +55,64 @@ TEST_F(RunTest, TooFewArgumentsPrintUsageAndTouchNothing) {
       "Param4: 1: neu 0: dran h\xE4ngen\n",
       r.out);
   EXPECT_FALSE(file_exists(site_.file("t1.dat")));
+}
+
+TEST_F(RunTest, VersionAndHelpAreAskedOnlyAsTheOneArgument) {
+  const std::string usage_of_one =
+      "Anzahl Parameter(mind. 4) unterschritten! AnzParam: 1"
+      "Aufruf: VESTRAGEN [Param1] [Param2] [Param3] [Param4]  \n"
+      "Param1: DNL-Funktion\n"
+      "Param2: Terminal-Name\n"
+      "Param3: Pfad der DNL-Datei\n"
+      "Param4: 1: neu 0: dran h\xE4ngen\n";
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string out;  // the whole output, or for --help a part of it
+  } cases[] = {
+      {{"--version"}, 0, std::string("vestragen ") + kVestragenVersion + "\n"},
+      {{"--help"}, 0, "See man vestragen.\n"},
+      {{"--VERSION"}, 2, usage_of_one},
+      {{"-h"}, 2, usage_of_one},
+      {{"--version", "T1"}, 2, "Anzahl Parameter(mind. 4) unterschritten! AnzParam: 2"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    const RunResult r = site_.run(c.args);
+    EXPECT_EQ(c.status, r.status);
+    EXPECT_NE(std::string::npos, r.out.find(c.out)) << r.out;
+    if (c.args[0] != "--help") {
+      EXPECT_EQ(0u, r.out.find(c.out));
+    }
+  }
+  const RunResult config = run_program(built_program("vestragen-config"), {"--version"});
+  EXPECT_EQ(0, config.status);
+  EXPECT_EQ(std::string("vestragen-config ") + kVestragenVersion + "\n", config.out);
+}
+
+TEST_F(RunTest, ConfigurationVariableNamesTheFileForBothPrograms) {
+  // An installed system: the file lives elsewhere, the run starts from any directory.
+  const std::string etc = site_.file("etc-korvandel.ini");
+  RunOptions written;
+  written.env = {"VESTRAGEN_CONFIG=" + etc};
+  written.input = std::string(kTestPassword) + "\n";
+  const RunResult setup = run_program(
+      built_program("vestragen-config"),
+      {"setup", kTestUser, "-", "localhost", "MNDA"}, written);
+  ASSERT_EQ(0, setup.status) << setup.err;
+  EXPECT_NE(std::string::npos, setup.out.find(etc)) << setup.out;
+  RunOptions options;
+  options.cwd = "/";
+  options.env = {"VESTRAGEN_CONFIG=" + etc};
+  const RunResult r = site_.run({"X", "T1", site_.file("t.dat"), "1"}, options);
+  EXPECT_EQ(0, r.status) << r.out;
+  EXPECT_EQ(0u, r.out.find(kConnected));
+  // Empty counts as unset: the default path, which does not exist from /.
+  options.env = {"VESTRAGEN_CONFIG="};
+  const RunResult unset = site_.run({"X", "T1", site_.file("t.dat"), "1"}, options);
+  EXPECT_EQ(3, unset.status);
+  EXPECT_EQ("Konfigurationsdatei ../../files/korvandel.ini konnte nicht geoeffnet werden!\n",
+            unset.out);
 }
 
 TEST_F(RunTest, OverlongArgumentEndsWithUsageStatusBeforeConnecting) {
