@@ -13,10 +13,15 @@ namespace {
 // Changed only under the stop guard: a stop prints the held text.
 bool holding = false;
 std::string held;
+std::string* diverted = nullptr;
 
 // False when standard output's reader has gone.
 bool write_out(const std::string& text) {
   if (text.empty()) return true;
+  if (diverted != nullptr) {
+    *diverted += text;
+    return true;
+  }
   errno = 0;
   std::fwrite(text.data(), 1, text.size(), stdout);
   return !(std::ferror(stdout) && errno == EPIPE);
@@ -43,7 +48,22 @@ void console_printf(const char* format, ...) {
   va_end(args);
 }
 
+void console_divert(std::string* text) { diverted = text; }
+
 void console_vprintf(const char* format, va_list args) {
+  if (!holding && diverted != nullptr) {
+    va_list again;
+    va_copy(again, args);
+    const int n = std::vsnprintf(nullptr, 0, format, args);
+    if (n > 0) {
+      const std::size_t at = diverted->size();
+      diverted->resize(at + static_cast<std::size_t>(n) + 1);
+      std::vsnprintf(diverted->data() + at, static_cast<std::size_t>(n) + 1, format, again);
+      diverted->resize(at + static_cast<std::size_t>(n));
+    }
+    va_end(again);
+    return;
+  }
   if (!holding) {
     errno = 0;
     const int n = std::vprintf(format, args);

@@ -22,6 +22,10 @@
 // messages. Call once, before the first message.
 void console_start();
 
+// From now on the messages go into text instead of standard output (nullptr: standard output
+// again): for a program that runs the run's steps to show what they decide in its own way.
+void console_divert(std::string* text);
+
 // Prints a message, or holds it while records wait for their batch.
 void console_printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void console_vprintf(const char* format, va_list args) __attribute__((format(printf, 1, 0)));

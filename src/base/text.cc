@@ -1,5 +1,7 @@
 #include "base/text.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -34,4 +36,17 @@ bool copy_text(char* buffer, std::size_t capacity, const char* text) {
   if (n >= capacity) return false;
   std::memcpy(buffer, text, n + 1);
   return true;
+}
+
+std::string format_text(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  const int n = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  std::string text(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
+  if (n > 0) std::vsnprintf(text.data(), text.size() + 1, format, again);
+  va_end(again);
+  return text;
 }

@@ -11,6 +11,9 @@ void trim_trailing_blanks(std::string& text);
 // ASCII letters a to z to capitals, in place; every other byte stays.
 char* to_upper(char* text);
 
+// The printf-formatted text.
+std::string format_text(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // Copies text into a buffer of capacity bytes, terminated. Returns false, leaving the
 // buffer untouched, when text does not fit.
 [[nodiscard]] bool copy_text(char* buffer, std::size_t capacity, const char* text);

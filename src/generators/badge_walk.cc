@@ -8,6 +8,8 @@
 #include "base/console.h"
 #include "db/cursor.h"
 #include "db/staging.h"
+#include "generators/refusals.h"
+#include "lookup/run_listener.h"
 #include "lookup/prefetch.h"
 
 namespace {
@@ -16,6 +18,7 @@ namespace {
 struct PendingRecords {
   std::string path;
   std::vector<std::string> records;
+  std::vector<std::string> badges;  // the number of each record's badge
   std::vector<std::size_t> places;  // of each record's messages in the held console text
   std::size_t bytes = 0;
 };
@@ -24,6 +27,8 @@ PendingRecords pending;
 int failed_since_schema_start = 0;
 // The code of a failure of the staging as a whole; the walk stops and the run with it.
 int staging_failure = 0;
+// Records go to the run's listener only, never to the staging table.
+bool dry = false;
 
 // A batch holds its rows' locks from its INSERT to its COMMIT, and another run clearing its
 // own path in a table without an index on TmpUsr waits for them. So a batch is sized by how
@@ -71,11 +76,16 @@ void flush_pending() {
       if (codes[i] == 0) continue;
       messages.emplace_back(pending.places[i], insert_error_text(codes[i], pending.path.c_str(),
                                                                  pending.records[i].c_str()));
+      if (RunListener* listener = run_listener()) {
+        listener->refused(pending.badges[i].c_str(), RefusalReason::kInsertRefused,
+                          messages.back().second);
+      }
       ++failed_since_schema_start;
     }
   }
   console_release(messages);
   pending.records.clear();
+  pending.badges.clear();
   pending.places.clear();
   pending.bytes = 0;
 }
@@ -104,17 +114,18 @@ void note_pass_keys() {
 
 }  // namespace
 
-bool record_stage(const char* path, const std::string& record) {
+bool record_stage(const char* path, const BadgeRecord& badge, const std::string& record) {
   if (staging_failure != 0) return false;
   const std::string text = stageable(record);
+  if (RunListener* listener = run_listener()) listener->record(badge.AswNum, text);
+  if (dry) return true;
   if (!prefetch_enabled()) {
     std::memcpy(record_buffer, text.c_str(), text.size() + 1);
     bool refused = false;
     const int rc = staging_insert(path, record_buffer, &refused);
     if (rc != 0 && !refused) staging_failure = rc;
-    if (rc != 0 && refused) {
-      console_printf("%s", insert_error_text(rc, path, record_buffer).c_str());
-    }
+    if (rc != 0 && refused) refuse(badge, RefusalReason::kInsertRefused,
+                                   insert_error_text(rc, path, record_buffer));
     return rc == 0;
   }
   if (pending.path != path) {
@@ -123,10 +134,13 @@ bool record_stage(const char* path, const std::string& record) {
   }
   pending.bytes += text.size();
   pending.records.push_back(text);
+  pending.badges.emplace_back(badge.AswNum);
   pending.places.push_back(console_mark());
   if (pending.records.size() >= batch_records || pending.bytes >= kBatchBytes) flush_pending();
   return true;
 }
+
+void badge_walk_dry(bool on) { dry = on; }
 
 int badge_list_failed(int rc, const char* schema) {
   // The run stops: records still queued are not staged.
@@ -140,6 +154,8 @@ int badge_list_failed(int rc, const char* schema) {
 int for_each_badge(const char* path, const char* schema,
                    const std::function<bool(BadgeRecord&)>& handle) {
   BadgeCounts counts;
+  RunListener* listener = run_listener();
+  if (listener != nullptr) listener->schema_begin(schema);
   prefetch_pass_begin(schema);
   int rc = badges_open(schema);
   if (rc == 0 && prefetch_enabled()) note_pass_keys();
@@ -147,6 +163,7 @@ int for_each_badge(const char* path, const char* schema,
     BadgeRecord badge;
     while (staging_failure == 0 && (rc = badges_fetch(badge)) == 0) {
       ++counts.read;
+      if (listener != nullptr) listener->badge_begin(badge);
       if (handle(badge)) ++counts.staged;
       badge = BadgeRecord{};
     }
@@ -159,5 +176,6 @@ int for_each_badge(const char* path, const char* schema,
   counts.staged -= failed_since_schema_start;
   failed_since_schema_start = 0;
   console_printf("Ausweise gesamt: %d davon in Datei gestellt: %d\n", counts.read, counts.staged);
+  if (listener != nullptr) listener->schema_end(schema, counts.read, counts.staged);
   return 0;
 }

@@ -24,7 +24,11 @@ struct BadgeCounts {
 // when the record was staged or queued. A record that the table refuses for a reason of its
 // own gets the two insert messages at its place among the run's messages and does not count
 // as staged. A failure of the staging as a whole stops the walk (for_each_badge).
-bool record_stage(const char* path, const std::string& record);
+bool record_stage(const char* path, const BadgeRecord& badge, const std::string& record);
+
+// A dry walk stages nothing: each record goes only to the run's listener (as the inspector
+// needs it, which only reads). Off by default.
+void badge_walk_dry(bool on);
 
 // The badge list of schema could not be read: drops the queued records, prints why the run
 // stops and returns the generator's failure result.

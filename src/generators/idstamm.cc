@@ -41,7 +41,7 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
     print_refusal(badge, "Zeile (max. 512 Zeichen)");
     return false;
   }
-  return record_stage(path, line);
+  return record_stage(path, badge, line);
 }
 
 }  // namespace

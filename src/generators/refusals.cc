@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/console.h"
+#include "base/text.h"
 #include "lookup/readers.h"
 
 namespace {
@@ -36,6 +37,11 @@ bool refuse_badge(const BadgeRecord& badge, std::size_t number_width, bool check
 
 }  // namespace
 
+void refuse(const BadgeRecord& badge, RefusalReason reason, const std::string& message) {
+  console_printf("%s", message.c_str());
+  if (RunListener* listener = run_listener()) listener->refused(badge.AswNum, reason, message);
+}
+
 bool refuse_unfit(const BadgeRecord& badge, std::size_t number_width, bool check_class,
                   bool check_dates) {
   return refuse_badge(badge, number_width, check_class, {check_dates, check_dates});
@@ -46,29 +52,40 @@ bool refuse_unfit_valid_from(const BadgeRecord& badge, std::size_t number_width)
 }
 
 void print_refusal(const BadgeRecord& badge, const char* reason) {
-  console_printf("Ausweis %s mit zu langem Wert: %s\n", badge.AswNum, reason);
+  refuse(badge, RefusalReason::kValueTooLong,
+         format_text("Ausweis %s mit zu langem Wert: %s\n", badge.AswNum, reason));
 }
 
 bool refuse_without_time_or_access(BadgeRecord& badge, const char* terminal, bool access) {
   std::strcpy(badge.access_flag, access ? "1" : "0");
   std::strcpy(badge.time_flag, terminal_time_check(badge, terminal) ? "1" : "0");
   if (badge.time_flag[0] == '1' || badge.access_flag[0] == '1') return false;
-  console_printf("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", badge.AswNum,
-                 terminal);
+  refuse(badge, RefusalReason::kNoTimeOrAccess,
+         format_text("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", badge.AswNum,
+                     terminal));
   return true;
 }
 
 void print_without_class(const BadgeRecord& badge) {
-  console_printf(
-      "Ausweis %s ohne g\xFC"
-      "ltige Berechtigungsklasse\n",
-      badge.AswNum);
+  refuse(badge, RefusalReason::kNoClass,
+         format_text("Ausweis %s ohne g\xFC"
+                     "ltige Berechtigungsklasse\n",
+                     badge.AswNum));
 }
 
 void print_without_access(const BadgeRecord& badge, const char* terminal) {
-  console_printf("Ausweis %s ohne Zutrittsberechtigung auf Terminal %s\n", badge.AswNum, terminal);
+  refuse(badge, RefusalReason::kNoAccess,
+         format_text("Ausweis %s ohne Zutrittsberechtigung auf Terminal %s\n", badge.AswNum,
+                     terminal));
 }
 
 void print_not_permitted(const BadgeRecord& badge, const char* terminal) {
-  console_printf("Ausweis %s auf Terminal %s nicht zulaessig!\n", badge.AswNum, terminal);
+  refuse(badge, RefusalReason::kNotPermitted,
+         format_text("Ausweis %s auf Terminal %s nicht zulaessig!\n", badge.AswNum, terminal));
+}
+
+void print_missing(const BadgeRecord& badge, MissingValues what, int code,
+                   const std::string& message) {
+  console_printf("%s", message.c_str());
+  if (RunListener* listener = run_listener()) listener->missing(badge, what, code, message);
 }

@@ -4,7 +4,10 @@
 
 #include <cstddef>
 
+#include <string>
+
 #include "lookup/badges.h"
+#include "lookup/run_listener.h"
 
 // Refuses, with a message naming the badge and the value, a badge whose values do not fit
 // the record: a value that did not fit its BadgeRecord field, a badge number longer than
@@ -16,6 +19,13 @@
 // As refuse_unfit with the class checked, for records that carry the valid-from date but
 // not the valid-to date: only the valid-from date must fit its 8 places.
 [[nodiscard]] bool refuse_unfit_valid_from(const BadgeRecord& badge, std::size_t number_width);
+
+// Prints the message that refuses the badge and tells the run's listener.
+void refuse(const BadgeRecord& badge, RefusalReason reason, const std::string& message);
+
+// Prints the message of values the badge's record shows without and tells the listener.
+void print_missing(const BadgeRecord& badge, MissingValues what, int code,
+                   const std::string& message);
 
 // The refusal message of a badge whose value named by reason does not fit:
 // "Ausweis %s mit zu langem Wert: %s\n".

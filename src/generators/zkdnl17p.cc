@@ -3,7 +3,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "base/console.h"
+#include "base/text.h"
 #include "db/cursor.h"
 #include "generators/badge_walk.h"
 #include "generators/record_fields.h"
@@ -32,7 +32,9 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
   // 23-29: the first previous-day value. Without it the places stay blank, and the badge
   // is written all the same.
   if (const int rc = day_values_fill(badge); rc != 0) {
-    console_printf("Saldo Ermitteln. Pnr: %s SQLCode:%ld\n", badge.AswPnr, static_cast<long>(rc));
+    print_missing(badge, MissingValues::kAccounts, rc,
+                  format_text("Saldo Ermitteln. Pnr: %s SQLCode:%ld\n", badge.AswPnr,
+                              static_cast<long>(rc)));
     badge.day_values[0].clear();
   }
 
@@ -45,9 +47,11 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
   // 60-64: reader 7's group carries the badge's location when it has one.
   const int location_rc = badge_location_text(badge);
   if (location_rc != 0 && location_rc != RC_NO_ROW) {
-    console_printf("SQL Standortbez. Ermitteln. SQLCode:%ld\n", static_cast<long>(location_rc));
+    print_missing(badge, MissingValues::kLocation, location_rc,
+                  format_text("SQL Standortbez. Ermitteln. SQLCode:%ld\n",
+                              static_cast<long>(location_rc)));
   }
-  return record_stage(path, zkdnl17p_format(badge, location_rc == 0));
+  return record_stage(path, badge, zkdnl17p_format(badge, location_rc == 0));
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/console.h"
+#include "base/text.h"
 #include "generators/badge_walk.h"
 #include "generators/record_fields.h"
 #include "generators/refusals.h"
@@ -91,17 +91,19 @@ bool handle_badge(BadgeRecord& badge, const DisplaySetup& setup, const std::stri
 
   // A failed lookup leaves its texts empty: their slots show blanks, the record still goes.
   if (const int rc = day_values_fill(badge); rc != 0) {
-    console_printf("Ausweis:%s Person:%s Saldodaten nicht gefunden! %d\n", badge.AswNum,
-                   badge.AswPnr, rc);
+    print_missing(badge, MissingValues::kAccounts, rc,
+                  format_text("Ausweis:%s Person:%s Saldodaten nicht gefunden! %d\n",
+                              badge.AswNum, badge.AswPnr, rc));
   }
   if (const int rc = vacation_values_fill(badge); rc != 0) {
-    console_printf("Ausweis:%s Person:%s Urlaubsdaten nicht gefunden! %d\n", badge.AswNum,
-                   badge.AswPnr, rc);
+    print_missing(badge, MissingValues::kVacation, rc,
+                  format_text("Ausweis:%s Person:%s Urlaubsdaten nicht gefunden! %d\n",
+                              badge.AswNum, badge.AswPnr, rc));
   }
   for (BalanceSlot& slot : slots.slots) {
     slot.value = zkdnl18p_slot_value(slot.code, badge, setup.today);
   }
-  return record_stage(setup.path,
+  return record_stage(setup.path, badge,
                       zkdnl18p_format(badge.AswNum, slots, setup.today, setup.attributes.TsmTyp));
 }
 

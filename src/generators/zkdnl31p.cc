@@ -30,7 +30,7 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal) {
   // A location without short text leaves the field blank.
   (void)badge_location_text(badge);
   if (refuse_unfit(badge, kNumberWidth, true, true)) return false;
-  return record_stage(path, zkdnl31p_format(badge));
+  return record_stage(path, badge, zkdnl31p_format(badge));
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ bool handle_badge(BadgeRecord& badge, const char* path, const char* terminal,
       has_class && terminal_access_check(badge, terminal, kHighestReader, true);
   // 21: time recording, asked for every badge.
   if (refuse_without_time_or_access(badge, terminal, access)) return false;
-  return record_stage(path, zkdnl60p_format(badge, display_code));
+  return record_stage(path, badge, zkdnl60p_format(badge, display_code));
 }
 
 }  // namespace

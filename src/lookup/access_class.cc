@@ -10,6 +10,7 @@
 #include "base/text.h"
 #include "lookup/badge_fields.h"
 #include "lookup/prefetch.h"
+#include "lookup/run_listener.h"
 
 namespace {
 // clang-format off
@@ -155,10 +156,23 @@ int access_class_resolve(BadgeRecord& badge) {
   if (std::strcmp(badge.AswBkl, "0  ") != 0) return 1;
   // A failed source (such as a client schema without one of its tables) counts as a source
   // without assignment.
-  for (int (*source)(BadgeRecord&) :
-       {access_class_by_badge_group, access_class_by_cost_centre, access_class_by_cost_centre_group,
-        access_class_by_department, access_class_by_department_list, access_class_by_person}) {
-    if (source(badge) == 0) return 1;
+  const struct {
+    ClassSource name;
+    int (*ask)(BadgeRecord&);
+  } sources[] = {{ClassSource::kBadgeGroup, access_class_by_badge_group},
+                 {ClassSource::kCostCentre, access_class_by_cost_centre},
+                 {ClassSource::kCostCentreGroup, access_class_by_cost_centre_group},
+                 {ClassSource::kDepartment, access_class_by_department},
+                 {ClassSource::kDepartmentList, access_class_by_department_list},
+                 {ClassSource::kPerson, access_class_by_person}};
+  RunListener* listener = run_listener();
+  for (const auto& source : sources) {
+    // The key before the source may write into the badge.
+    const std::string key =
+        source.name == ClassSource::kBadgeGroup ? badge.AswGrp : badge.AswPnr;
+    const int rc = source.ask(badge);
+    if (listener != nullptr) listener->class_source(source.name, key.c_str(), rc == 0, rc);
+    if (rc == 0) return 1;
   }
   return 0;
 }

@@ -15,6 +15,7 @@
 #include "db/sql_template.h"
 #include "base/text.h"
 #include "lookup/prefetch.h"
+#include "lookup/run_listener.h"
 
 namespace {
 // clang-format off
@@ -195,6 +196,9 @@ bool terminal_access_check(BadgeRecord& badge, const char* terminal, long highes
     if (!found) {
       counted(kZoneCountQuery, reader.zone, badge.AswBkl, count);
       found = count != 0;
+      if (RunListener* listener = run_listener()) {
+        listener->reader_zone(reader.number, reader.zone, badge.AswBkl, found);
+      }
     }
     // A reader below 1 counts for the access like any other, but has no slot.
     if (fill_slots && reader.number >= 1 && reader.number <= kSlotReaders) {
@@ -213,7 +217,9 @@ bool terminal_time_check(const BadgeRecord& badge, const char* terminal) {
   for (const Reader& reader : terminal_readers(terminal, 1)) {
     if (reader.number != 1) continue;
     counted(kZoneCountZtb3Query, reader.zone, badge.AswBkl, count);
+    if (RunListener* listener = run_listener()) listener->time_check(1, reader.zone, count == 0);
     return count == 0;
   }
+  if (RunListener* listener = run_listener()) listener->time_check(0, "", true);
   return true;
 }
