@@ -34,6 +34,19 @@ void print_held_on_stop() {
 
 [[noreturn]] void stop_without_reader() { stop_run(128 + SIGPIPE); }
 
+void append_formatted(std::string& out, const char* format, va_list args) {
+  va_list again;
+  va_copy(again, args);
+  const int n = std::vsnprintf(nullptr, 0, format, args);
+  if (n > 0) {
+    const std::size_t at = out.size();
+    out.resize(at + static_cast<std::size_t>(n) + 1);
+    std::vsnprintf(out.data() + at, static_cast<std::size_t>(n) + 1, format, again);
+    out.resize(at + static_cast<std::size_t>(n));
+  }
+  va_end(again);
+}
+
 }  // namespace
 
 void console_start() {
@@ -52,16 +65,7 @@ void console_divert(std::string* text) { diverted = text; }
 
 void console_vprintf(const char* format, va_list args) {
   if (!holding && diverted != nullptr) {
-    va_list again;
-    va_copy(again, args);
-    const int n = std::vsnprintf(nullptr, 0, format, args);
-    if (n > 0) {
-      const std::size_t at = diverted->size();
-      diverted->resize(at + static_cast<std::size_t>(n) + 1);
-      std::vsnprintf(diverted->data() + at, static_cast<std::size_t>(n) + 1, format, again);
-      diverted->resize(at + static_cast<std::size_t>(n));
-    }
-    va_end(again);
+    append_formatted(*diverted, format, args);
     return;
   }
   if (!holding) {
@@ -70,17 +74,8 @@ void console_vprintf(const char* format, va_list args) {
     if (n < 0 && errno == EPIPE) stop_without_reader();
     return;
   }
-  va_list again;
-  va_copy(again, args);
-  const int n = std::vsnprintf(nullptr, 0, format, args);
-  if (n > 0) {
-    const StopGuard guard;
-    const std::size_t at = held.size();
-    held.resize(at + static_cast<std::size_t>(n) + 1);
-    std::vsnprintf(held.data() + at, static_cast<std::size_t>(n) + 1, format, again);
-    held.resize(at + static_cast<std::size_t>(n));
-  }
-  va_end(again);
+  const StopGuard guard;
+  append_formatted(held, format, args);
 }
 
 std::size_t console_mark() {
