@@ -347,6 +347,16 @@ std::string text_report(const Explanation& e) {
         out += ", except that ZKDNL18P writes only the first of rows that follow each other";
       }
       out += "\n";
+      for (std::size_t i = 1; i < walk.rows.size(); ++i) {
+        const BadgeRecord& a = walk.rows[i - 1].badge;
+        const BadgeRecord& b = walk.rows[i].badge;
+        if (walk.rows[i - 1].schema == walk.rows[i].schema && std::strcmp(a.AswNum, b.AswNum) == 0 &&
+            std::strcmp(a.AswGvo, b.AswGvo) == 0 && std::strcmp(a.AswBkl, b.AswBkl) == 0) {
+          out += "  rows " + std::to_string(i) + " and " + std::to_string(i + 1) +
+                 " agree in number, valid-from date and class, by which the badge list is "
+                 "ordered: their order is the server's and may differ from run to run\n";
+        }
+      }
     }
     for (std::size_t i = 0; i < walk.rows.size(); ++i)
       text_row(out, walk, walk.rows[i], i);
