@@ -332,8 +332,23 @@ std::string text_report(const Explanation& e) {
     if (walk.failed) {
       out += "the run would stop: " + text_shown(last_line(walk.console)) + "\n";
     } else if (records > 0) {
-      out += "in the download, " + std::to_string(records) +
-             (records == 1 ? " record\n" : " records\n");
+      out +=
+          "in the download, " + std::to_string(records) + (records == 1 ? " record" : " records");
+      std::string flags;
+      for (const ExplainRow& row : walk.rows) {
+        const std::vector<std::string> fields = record_fields(walk, row);
+        std::string time;
+        std::string access;
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+          const std::string_view key = walk.layout->fields[f].key;
+          if (key == "time_recording") time = fields[f];
+          if (key == "access") access = fields[f];
+        }
+        if (time.empty() && access.empty()) continue;
+        flags += std::string(flags.empty() ? "" : "; ") + "time recording " + text_shown(time) +
+                 ", access " + text_shown(access);
+      }
+      out += flags.empty() ? "\n" : " (" + flags + ")\n";
     } else {
       out += "not in the download\n";
     }
@@ -350,8 +365,9 @@ std::string text_report(const Explanation& e) {
       for (std::size_t i = 1; i < walk.rows.size(); ++i) {
         const BadgeRecord& a = walk.rows[i - 1].badge;
         const BadgeRecord& b = walk.rows[i].badge;
-        if (walk.rows[i - 1].schema == walk.rows[i].schema && std::strcmp(a.AswNum, b.AswNum) == 0 &&
-            std::strcmp(a.AswGvo, b.AswGvo) == 0 && std::strcmp(a.AswBkl, b.AswBkl) == 0) {
+        if (walk.rows[i - 1].schema == walk.rows[i].schema &&
+            std::strcmp(a.AswNum, b.AswNum) == 0 && std::strcmp(a.AswGvo, b.AswGvo) == 0 &&
+            std::strcmp(a.AswBkl, b.AswBkl) == 0) {
           out += "  rows " + std::to_string(i) + " and " + std::to_string(i + 1) +
                  " agree in number, valid-from date and class, by which the badge list is "
                  "ordered: their order is the server's and may differ from run to run\n";

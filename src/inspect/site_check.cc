@@ -431,6 +431,16 @@ void check_balance_list(CheckReport& report, const char* terminal,
     return;
   }
   report.add(CheckLevel::kOk, "balance display list", text_utf8(attributes.TsmSal) + ": " + slots);
+  // The generator's rule for this terminal type (generators/zkdnl18p.h).
+  if (std::strcmp(attributes.TsmTyp, "7598-002") == 0) {
+    for (int n = 5; n <= 8; ++n) {
+      if (list.slot(n).label[0] != '\0' || list.slot(n).code[0] != '\0') {
+        report.add(CheckLevel::kNote, "balance display list",
+                   "terminal type 7598-002 shows slots 1 to 4 only: slot " + std::to_string(n) +
+                       " stays blank in its ZKDNL18P records");
+      }
+    }
+  }
 }
 
 void check_terminal(CheckReport& report, const char* terminal, std::vector<std::string>& schemas) {

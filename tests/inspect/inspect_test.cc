@@ -389,3 +389,42 @@ TEST_P(InspectRandomSiteTest, ExplainDecidesEveryBadgeAsTheRunWritesIt) {
 // or the vacation figures then differ between any two runs, not only between a run and its
 // explanation.
 INSTANTIATE_TEST_SUITE_P(Sites, InspectRandomSiteTest, ::testing::Values(1, 2, 3, 4));
+
+TEST_F(InspectDemoTest, WithoutAnAnswerTheStatusIsTwoAndTheReasonGoesToStandardError) {
+  const std::string missing = site_.file("missing.ini");
+  const struct {
+    std::vector<std::string> args;
+    std::vector<std::string> env;
+    int status;
+    const char* err;
+  } cases[] = {
+      {{"show", "ZKDNL99P", site_.file("x")}, {}, 2, "unknown download function ZKDNL99P"},
+      {{"show", "ZKDNL31P"}, {}, 2, "show: wrong number of arguments"},
+      {{"show", "ZKDNL31P", site_.file("none.dat")}, {}, 2, "No such file or directory"},
+      {{"--format", "xml", "check"}, {}, 2, "--format is text, tsv or json, not xml"},
+      {{"--badge", "10001", "check"}, {}, 2, "--badge belongs to show"},
+      {{"explain", "TOR1"}, {}, 2, "explain: TERMINAL and BADGE are needed"},
+      {{"explain", "TERMINAL1234", "10001"}, {}, 2, "TERMINAL has at most 11 characters"},
+      {{"explain", "TOR1", "10001", "ZKDNL99P"}, {}, 2, "unknown download function ZKDNL99P"},
+      // The run's own complaint about its configuration, in UTF-8.
+      {{"explain", "TOR1", "10001"}, {"VESTRAGEN_CONFIG=" + missing}, 2, "Konfigurationsdatei"},
+      {{"frobnicate"}, {}, 2, "unknown command frobnicate"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.err);
+    RunOptions options;
+    options.env = c.env;
+    const RunResult r = site_.inspect(c.args, options);
+    EXPECT_EQ(c.status, r.status);
+    EXPECT_EQ("", r.out);
+    EXPECT_NE(std::string::npos, r.err.find(c.err)) << r.err;
+  }
+  // check reports the file it cannot read as an error line.
+  RunOptions options;
+  options.env = {"VESTRAGEN_CONFIG=" + missing};
+  const RunResult r = site_.inspect({"--format", "tsv", "check"}, options);
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("level\titem\tmessage\nerror\tconfiguration\t" + missing +
+                " cannot be read: No such file or directory\n",
+            r.out);
+}
