@@ -12,7 +12,12 @@ namespace {
 struct FileText {
   std::string text;
   std::vector<std::size_t> raw_at;
+  bool bare_line_feed = false;  // one without its carriage return, which the program never writes
 };
+
+constexpr char kBareLineFeed[] =
+    "the file has line feeds without a carriage return, which the program does not write "
+    "(was it converted?); each was read as a line feed";
 
 FileText read_text_mode(std::string_view bytes) {
   FileText out;
@@ -24,6 +29,7 @@ FileText read_text_mode(std::string_view bytes) {
       out.text += '\n';
       ++i;
     } else {
+      if (bytes[i] == '\n') out.bare_line_feed = true;
       out.text += bytes[i];
     }
   }
@@ -164,13 +170,14 @@ DecodedFile decode_fixed(const RecordLayout& layout, std::string_view bytes) {
   DecodedFile file;
   const std::size_t width = layout.width;
   FileText text = read_text_mode(bytes);
-  if (text.text.size() % width != 0 && bytes.size() % width != 0) {
-    // Neither reading makes whole records; the one the program writes shows where.
-  } else if (text.text.size() % width != 0) {
+  // When neither reading makes whole records, the one the program writes shows where.
+  if (text.text.size() % width != 0 && bytes.size() % width == 0) {
     text = read_byte_mode(bytes);
     file.reading =
         "read byte for byte: only so does the file's length make whole records, so its CR LF "
         "pairs were not written by the program for line feeds";
+  } else if (text.bare_line_feed) {
+    file.reading = kBareLineFeed;
   }
   LineCounter lines(bytes);
   const std::size_t whole = text.text.size() / width;
@@ -351,6 +358,7 @@ class LineSplitter {
 DecodedFile decode_lines(std::string_view bytes) {
   DecodedFile file;
   const FileText text = read_text_mode(bytes);
+  if (text.bare_line_feed) file.reading = kBareLineFeed;
   const std::string_view all = text.text;
   LineCounter lines(bytes);
   std::size_t pos = 0;
