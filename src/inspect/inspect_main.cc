@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/stop.h"
 #include "base/version.h"
 #include "inspect/explain_command.h"
 #include "inspect/file_commands.h"
@@ -145,12 +146,22 @@ int dispatch(const InspectIo& io, const CommandLine& line) {
   return usage(io, command.empty() ? "" : "unknown command " + command);
 }
 
+// The run's steps end the process on a lost connection or an SQL text too long for its
+// buffer, their own message going into the diverted console text: say at least that.
+void say_stopped() {
+  std::fputs(
+      "vestragen-inspect: stopped as a run stops: the database connection was lost (status 5) "
+      "or a statement did not fit its buffer (status 1)\n",
+      stderr);
+}
+
 }  // namespace
 
 int inspect_main(int argc, char** argv, std::FILE* out, std::FILE* err) {
   InspectIo io;
   io.out = out;
   io.err = err;
+  stop_on(say_stopped);
   CommandLine line;
   std::string problem;
   if (!parse(argc, argv, line, problem)) return usage(io, problem);

@@ -82,9 +82,18 @@ std::size_t characters(std::string_view utf8) {
   return n;
 }
 
+bool ascii(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string text_utf8(std::string_view cp1252) {
+  // Most texts need no conversion, and opening the converter costs more than the text.
+  if (ascii(cp1252)) return std::string(cp1252);
   std::string out;
   out.reserve(cp1252.size());
   const bool converted =
@@ -107,10 +116,7 @@ std::string text_utf8(std::string_view cp1252) {
 }
 
 std::string text_windows_1252(std::string_view utf8) {
-  bool ascii = true;
-  for (const char c : utf8)
-    ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-  if (ascii) return std::string(utf8);
+  if (ascii(utf8)) return std::string(utf8);
   std::string out;
   const bool converted = convert("WINDOWS-1252", "UTF-8", utf8, out,
                                  [](std::string&, unsigned char) { return false; });
