@@ -1,6 +1,7 @@
 #include "inspect/explain_command.h"
 
 #include "db/connection.h"
+#include "db/cursor.h"
 #include "inspect/explain.h"
 #include "inspect/explain_report.h"
 #include "inspect/inspect_login.h"
@@ -54,7 +55,8 @@ int explain_command(const InspectIo& io, const std::string& terminal_arg,
     inspect_complain(io, problem);
     return kInspectTrouble;
   }
-  e.facts.found = terminal_attributes(e.terminal.c_str(), e.facts.attributes) == 0;
+  const int attributes = terminal_attributes(e.terminal.c_str(), e.facts.attributes);
+  e.facts.found = attributes == 0 || attributes == RC_TOO_LONG;
   balance_list_read(e.terminal.c_str(), e.facts.list);
   const std::string& number = e.badge;
   const auto wanted = [&](const char* listed) { return number == listed; };

@@ -12,6 +12,7 @@
 #include "inspect/inspect_io.h"
 #include "inspect/record_layout.h"
 #include "inspect/site_check.h"
+#include "inspect/text_out.h"
 
 namespace {
 
@@ -128,8 +129,11 @@ int dispatch(const InspectIo& io, const CommandLine& line) {
     if (w.size() != arguments) return usage(io, command + ": wrong number of arguments");
     const RecordLayout* layout = layout_of(io, w[1]);
     if (layout == nullptr) return kInspectTrouble;
-    if (command == "show")
-      return show_command(io, *layout, w[2], line.has_badge ? &line.badge : nullptr);
+    if (command == "show") {
+      // The number as the file holds it.
+      const std::string badge = text_windows_1252(line.badge);
+      return show_command(io, *layout, w[2], line.has_badge ? &badge : nullptr);
+    }
     return diff_command(io, *layout, w[2], w[3]);
   }
   if (command == "explain") {
