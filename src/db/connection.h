@@ -19,6 +19,18 @@ extern char last_db_sqlstate[6];  // the SQLSTATE of last_db_errno
 // Closes the connection; a later db_connect opens a new one.
 void db_disconnect();
 
+// Whether the server db_connect reached is a node of a Galera cluster (wsrep_on).
+bool db_on_cluster();
+
+// On a cluster node, db_connect opens a second connection with the same login (autocommit,
+// lock waits of 2 s) for what must reach the server while the run's connection is busy or
+// gone: giving the cluster lock up when the run stops. Runs statement there. Returns 0, the
+// error number, or -1 without such a connection. For the stop path only.
+int db_spare_execute(const char* statement);
+
+// Rows the latest INSERT, UPDATE or DELETE on the run's connection changed.
+unsigned long long db_affected_rows();
+
 // Sends COMMIT. Returns 1 when it succeeded, 0 when it failed (last_db_errno tells why).
 int db_commit();
 
