@@ -156,6 +156,7 @@ bool db_transient_error(int rc) {
     case ER_LOCK_DEADLOCK:
     case ER_LOCK_WAIT_TIMEOUT:
     case ER_UNKNOWN_COM_ERROR:  // a cluster node that is not ready: "WSREP has not yet prepared node"
+    case ER_ERROR_DURING_COMMIT:  // a cluster node that lost the primary component for a moment
       return true;
     default:
       return false;
