@@ -30,6 +30,16 @@ int capture_connect_error(MYSQL* mysql) {
   return static_cast<int>(last_db_errno);
 }
 
+ConnectionOptions options;
+
+void set_text(MYSQL* mysql, mysql_option option, const std::string& value) {
+  if (!value.empty()) mysql_optionsv(mysql, option, value.c_str());
+}
+
+void set_seconds(MYSQL* mysql, mysql_option option, unsigned seconds) {
+  if (seconds != 0) mysql_optionsv(mysql, option, &seconds);
+}
+
 // Initialises mysql and connects it. Returns 0 or the error number; mysql is initialised
 // either way when the result is not CR_OUT_OF_MEMORY.
 int open_connection(MYSQL* mysql, const char* login, const char* password, const char* server,
@@ -42,8 +52,27 @@ int open_connection(MYSQL* mysql, const char* login, const char* password, const
   // latin1 is the server's name for Windows-1252: texts arrive byte for byte as stored, and
   // escaping works by the same character set.
   mysql_options(mysql, MYSQL_SET_CHARSET_NAME, "latin1");
+  set_seconds(mysql, MYSQL_OPT_CONNECT_TIMEOUT, options.connect_timeout);
+  set_seconds(mysql, MYSQL_OPT_READ_TIMEOUT, options.read_timeout);
+  set_seconds(mysql, MYSQL_OPT_WRITE_TIMEOUT, options.write_timeout);
+  set_text(mysql, MYSQL_OPT_SSL_CA, options.ssl_ca);
+  set_text(mysql, MYSQL_OPT_SSL_CAPATH, options.ssl_capath);
+  set_text(mysql, MYSQL_OPT_SSL_CERT, options.ssl_cert);
+  set_text(mysql, MYSQL_OPT_SSL_KEY, options.ssl_key);
+  set_text(mysql, MYSQL_OPT_SSL_CIPHER, options.ssl_cipher);
+  set_text(mysql, MYSQL_OPT_SSL_CRL, options.ssl_crl);
+  set_text(mysql, MARIADB_OPT_TLS_VERSION, options.tls_version);
+  if (options.ssl) {
+    my_bool enforce = 1;
+    mysql_optionsv(mysql, MYSQL_OPT_SSL_ENFORCE, &enforce);
+  }
+  if (options.verify_server_cert) {
+    my_bool verify = *options.verify_server_cert ? 1 : 0;
+    mysql_optionsv(mysql, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verify);
+  }
+  const char* socket = options.socket.empty() ? nullptr : options.socket.c_str();
   // Matched rather than changed rows: the cluster lock's renewal may set the time it holds.
-  if (mysql_real_connect(mysql, server, login, password, database, 0, nullptr,
+  if (mysql_real_connect(mysql, server, login, password, database, options.port, socket,
                          CLIENT_FOUND_ROWS) == nullptr) {
     return capture_connect_error(mysql);
   }
@@ -115,6 +144,10 @@ void db_disconnect() {
   mysql_close(&db_connection);
   db_initialised = false;
 }
+
+void db_connection_options(const ConnectionOptions& given) { options = given; }
+
+unsigned db_read_timeout() { return options.read_timeout; }
 
 bool db_on_cluster() { return on_cluster; }
 

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "config/connection_options.h"
+
 struct st_mysql;
 
 // Number and text of the last failed call on the connection. No caller prints the text;
@@ -11,8 +13,14 @@ extern unsigned last_db_errno;
 extern std::string last_db_error;
 extern char last_db_sqlstate[6];  // the SQLSTATE of last_db_errno
 
-// Opens the connection (character set latin1, so column bytes arrive unchanged) and switches
-// autocommit off. Returns 0 or the error number.
+// The options db_connect applies from now on: TLS, port and socket, timeouts.
+void db_connection_options(const ConnectionOptions& options);
+
+// The read timeout in seconds the connection has; 0: none.
+unsigned db_read_timeout();
+
+// Opens the connection (character set latin1, so column bytes arrive unchanged) with the
+// options given before, and switches autocommit off. Returns 0 or the error number.
 [[nodiscard]] int db_connect(const char* login, const char* password, const char* server,
                const char* database);
 

@@ -4,6 +4,7 @@
 #include <mysqld_error.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -149,14 +150,32 @@ int path_lock_take(const char* key, int wait_seconds) {
     const int rc = take_cluster_lock(key, wait_seconds);
     return rc == ER_NO_SUCH_TABLE ? RC_NO_LOCK_TABLE : rc;
   }
-  db_format_query("Sperre Downloadfile", kNamedLock, db_escape(key).c_str(), wait_seconds);
-  int answer = -1;
-  const int rc = db_first_row([&](DbRow row) {
-    // 1: held; 0: the wait ended; NULL: the server could not take it.
-    const char* got = row[0];
-    answer = got == nullptr ? -1 : (got[0] == '1' ? 0 : RC_LOCK_TIMEOUT);
-  });
-  return query_status = rc == 0 ? answer : rc;
+  // A read timeout would end a statement that waits longer than it, as a lost connection:
+  // the wait is taken in pieces shorter than it (without one, in one piece).
+  const unsigned read_timeout = db_read_timeout();
+  const int piece = read_timeout == 0 ? wait_seconds : static_cast<int>(read_timeout / 2);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(wait_seconds);
+  const std::string escaped = db_escape(key);
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::seconds>(
+                          deadline - std::chrono::steady_clock::now())
+                          .count();
+    const int wait = static_cast<int>(std::max<long long>(0, std::min<long long>(piece, left)));
+    db_format_query("Sperre Downloadfile", kNamedLock, escaped.c_str(), wait);
+    int answer = -1;
+    const int rc = db_first_row([&](DbRow row) {
+      // 1: held; 0: the wait ended; NULL: the server could not take it.
+      const char* got = row[0];
+      answer = got == nullptr ? -1 : (got[0] == '1' ? 0 : RC_LOCK_TIMEOUT);
+    });
+    if (rc != 0) return query_status = rc;
+    if (answer != RC_LOCK_TIMEOUT || std::chrono::steady_clock::now() >= deadline) {
+      return query_status = answer;
+    }
+    // Pieces of no wait at all (a read timeout of a second, the wait's last second) are
+    // asked for a little apart.
+    if (wait == 0) std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  }
 }
 
 int path_lock_fence() {

@@ -6,6 +6,7 @@
 
 #include "base/console.h"
 #include "base/text.h"
+#include "config/connection_options.h"
 #include "config/settings.h"
 #include "db/connection.h"
 #include "db/cursor.h"
@@ -108,6 +109,9 @@ int lock_wait_seconds() {
 }
 
 ExitStatus connect(const DbSettings& settings) {
+  ConnectionOptions options;
+  if (const ExitStatus s = connection_options_read(options); s != kExitSuccess) return s;
+  db_connection_options(options);
   const int rc = db_connect(settings.login, settings.password, settings.server, settings.schema);
   if (rc != 0) {
     console_printf("DB-Connect-Error: %d!", rc);
