@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <thread>
 
 #include "base/stop.h"
+#include "base/text.h"
 #include "db/connection.h"
 #include "db/cursor.h"
 #include "db/escape.h"
@@ -44,15 +44,7 @@ ClusterLock cluster_lock;
 
 // How long a cluster lock holds without renewal: 120 s, or VESTRAGEN_LOCK_EXPIRY seconds
 // (1 to 3600).
-int expiry_seconds() {
-  constexpr int kDefault = 120;
-  const char* text = std::getenv("VESTRAGEN_LOCK_EXPIRY");
-  if (text == nullptr || *text == '\0') return kDefault;
-  char* end = nullptr;
-  const long seconds = std::strtol(text, &end, 10);
-  if (*end != '\0' || seconds < 1 || seconds > 3600) return kDefault;
-  return static_cast<int>(seconds);
-}
+int expiry_seconds() { return env_number("VESTRAGEN_LOCK_EXPIRY", 120, 1, 3600); }
 
 // This run's own token: host, process and 64 random bits, so that no other run can hold
 // the lock in its name.

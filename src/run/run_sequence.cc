@@ -1,7 +1,6 @@
 #include "run/run_sequence.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "base/console.h"
@@ -98,15 +97,7 @@ ExitStatus visit_list(RunState& state, const SchemaList& list, bool& found) {
 
 // How long a run waits for another run of the same download file: 10 minutes, or
 // VESTRAGEN_LOCK_WAIT seconds (0 to 86400).
-int lock_wait_seconds() {
-  constexpr int kDefault = 600;
-  const char* text = std::getenv("VESTRAGEN_LOCK_WAIT");
-  if (text == nullptr || *text == '\0') return kDefault;
-  char* end = nullptr;
-  const long seconds = std::strtol(text, &end, 10);
-  if (*end != '\0' || seconds < 0 || seconds > 86400) return kDefault;
-  return static_cast<int>(seconds);
-}
+int lock_wait_seconds() { return env_number("VESTRAGEN_LOCK_WAIT", 600, 0, 86400); }
 
 ExitStatus connect(const DbSettings& settings) {
   ConnectionOptions options;

@@ -115,15 +115,8 @@ TEST_F(ConnectionTest, AnOptionFileThatCannotBeUsedIsAConfigurationError) {
 TEST_F(ConnectionTest, AServerThatStopsAnsweringEndsTheRunWithFiveAndTheOldFile) {
   OwnServer server;
   AdminDb db(server.socket());
+  load_numbered_badges(db, 30);
   db.exec(
-      "USE KvBasis;"
-      "INSERT INTO Kvb112Mnd (MndLiz, MndNum, MndSch, MndKon) VALUES (1, 1, 'MNDA', 0);"
-      "INSERT INTO Kvb115Tfz (TfzTrm, TfzLiz, TfzMnd) VALUES ('T1', 1, 1);"
-      "INSERT INTO Kvb401Zls (ZlsTrm, ZlsLes, ZlsZko) VALUES ('T1', 1, 'Z1');"
-      "INSERT INTO Kvb404Zbr (ZbrZbk, ZbrZko, ZbrZtb) VALUES ('5', 'Z1', 1);"
-      "INSERT INTO Kvb301Asw (AswNum, AswGvo, AswPnr, AswBkl, AswAtp, ASWLIZ, ASWMND)"
-      "  SELECT LPAD(seq, 6, '0'), CURDATE(), CONCAT('P', seq), '5', 1, 1, 1 FROM seq_1_to_30;"
-      "INSERT INTO Kvb113Awv (AwvNum, AwvSto) SELECT LPAD(seq, 6, '0'), '1' FROM seq_1_to_30;"
       "CREATE TRIGGER KvBasis.stall BEFORE INSERT ON KvBasis.Kvb999Tmp FOR EACH ROW "
       "BEGIN IF NEW.TmpStr LIKE '000020 %' THEN DO SLEEP(1); END IF; END");
   site_.write_test_config("MNDA");
