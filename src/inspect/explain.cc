@@ -236,7 +236,10 @@ ExplainWalk explain_walk(const char* terminal, const DownloadFunction& function,
   run_listen(&listener);
   badge_walk_dry(true);
   const ExitStatus status = schemas_visit(
-      terminal, [&](const char* schema) { return function.generate(path, terminal, schema) == 0; },
+      terminal,
+      [&](const char* schema) {
+        return static_cast<ExitStatus>(function.generate(path, terminal, schema));
+      },
       &walk.all_clients);
   badge_walk_dry(false);
   run_listen(nullptr);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/console.h"
+#include "config/connection_options.h"
 #include "config/settings.h"
 #include "db/connection.h"
 #include "db/schemas.h"
@@ -29,6 +30,16 @@ ExitStatus inspect_login(InspectLogin& login, std::string& problem) {
     problem = without_line_end(text_utf8(complaint));
     return read;
   }
+  ConnectionOptions options;
+  console_divert(&complaint);
+  const ExitStatus optioned = connection_options_read(options);
+  console_divert(nullptr);
+  if (optioned != kExitSuccess) {
+    settings_wipe(settings);
+    problem = without_line_end(text_utf8(complaint));
+    return optioned;
+  }
+  db_connection_options(options);
   login.login = settings.login;
   login.server = settings.server;
   login.schema = settings.schema;

@@ -1,7 +1,7 @@
 #pragma once
 // Logging in as a run does: the configuration file the run reads (settings_config_path), its
-// four settings, the connection with them, and current_schema set to the connection's
-// database as the run sets it.
+// four settings, the connection options of VESTRAGEN_DEFAULTS_FILE, the connection with them,
+// and current_schema set to the connection's database as the run sets it.
 
 #include <string>
 
@@ -17,5 +17,5 @@ struct InspectLogin {
 };
 
 // Reads the configuration and connects. Returns kExitSuccess, kExitConfiguration with the
-// run's complaint about the file in problem (UTF-8), or kExitConnect with the server's.
+// run's complaint about a file in problem (UTF-8), or kExitConnect with the server's.
 [[nodiscard]] ExitStatus inspect_login(InspectLogin& login, std::string& problem);

@@ -7,10 +7,12 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <map>
 #include <span>
 
 #include "base/console.h"
+#include "config/connection_options.h"
 #include "config/settings.h"
 #include "db/connection.h"
 #include "db/cursor.h"
@@ -124,6 +126,21 @@ void check_configuration(CheckReport& report, const char* path, bool& readable) 
   }
 }
 
+// Whether the connection is encrypted, as the option file asks or not.
+void check_encryption(CheckReport& report, const ConnectionOptions& options) {
+  std::vector<std::vector<std::string>> rows;
+  int code = 0;
+  (void)query_rows("SHOW SESSION STATUS LIKE 'Ssl_cipher'", rows, code);
+  const std::string cipher = rows.empty() || rows[0].size() < 2 ? "" : rows[0][1];
+  const std::string from = options.file.empty() ? "no option file (VESTRAGEN_DEFAULTS_FILE unset)"
+                                                : "options of " + options.file;
+  if (!cipher.empty()) {
+    report.add(CheckLevel::kOk, "connection", "encrypted (" + text_utf8(cipher) + "), " + from);
+  } else {
+    report.add(CheckLevel::kNote, "connection", "not encrypted, " + from);
+  }
+}
+
 void check_server(CheckReport& report) {
   const std::string version = query_value("SELECT VERSION()");
   const bool mariadb = version.find("MariaDB") != std::string::npos;
@@ -162,34 +179,43 @@ const char kGrantees[] =
     "SUBSTRING_INDEX(CURRENT_USER(), '@', -1), '''') OR GRANTEE = CONCAT('''', "
     "COALESCE(CURRENT_ROLE(), ''), ''''))";
 
-void check_staging_rights(CheckReport& report) {
+// Those of rights that the login's grants (global, on KvBasis, on table of KvBasis, named in
+// lower case) do not give, as "INSERT and DELETE"; empty when they give them all.
+std::string lacking_rights(const std::string& table, std::initializer_list<const char*> rights) {
   const std::string grantees = kGrantees;
   const std::string sql =
       "SELECT PRIVILEGE_TYPE FROM information_schema.USER_PRIVILEGES WHERE " + grantees +
       " UNION SELECT PRIVILEGE_TYPE FROM information_schema.SCHEMA_PRIVILEGES WHERE " + grantees +
       " AND 'kvbasis' LIKE LOWER(TABLE_SCHEMA)"
       " UNION SELECT PRIVILEGE_TYPE FROM information_schema.TABLE_PRIVILEGES WHERE " +
-      grantees + " AND LOWER(TABLE_SCHEMA) = 'kvbasis' AND LOWER(TABLE_NAME) = 'kvb999tmp'";
+      grantees + " AND LOWER(TABLE_SCHEMA) = 'kvbasis' AND LOWER(TABLE_NAME) = '" +
+      db_escape(table) + "'";
   std::vector<std::vector<std::string>> rows;
   int code = 0;
   if (!query_rows(sql, rows, code)) {
-    report.add(CheckLevel::kError, "staging rights",
-               "the login's grants cannot be read: error " + std::to_string(code) + ": " +
-                   text_utf8(last_db_error));
-    return;
+    return "every right (its grants cannot be read: error " + std::to_string(code) + ")";
   }
-  bool insert = false;
-  bool remove = false;
-  for (const auto& row : rows) {
-    insert = insert || strcasecmp(row[0].c_str(), "INSERT") == 0;
-    remove = remove || strcasecmp(row[0].c_str(), "DELETE") == 0;
+  std::vector<std::string> lacking;
+  for (const char* right : rights) {
+    bool granted = false;
+    for (const auto& row : rows)
+      granted = granted || strcasecmp(row[0].c_str(), right) == 0;
+    if (!granted) lacking.emplace_back(right);
   }
-  if (insert && remove) {
+  std::string text;
+  for (std::size_t i = 0; i < lacking.size(); ++i) {
+    text += (i == 0 ? "" : i + 1 == lacking.size() ? " and " : ", ") + lacking[i];
+  }
+  return text;
+}
+
+void check_staging_rights(CheckReport& report) {
+  const std::string lacking = lacking_rights("kvb999tmp", {"INSERT", "DELETE"});
+  if (lacking.empty()) {
     report.add(CheckLevel::kOk, "staging rights",
                "the login may insert into and delete from KvBasis.Kvb999Tmp (by its grants)");
     return;
   }
-  std::string lacking = !insert && !remove ? "INSERT and DELETE" : !insert ? "INSERT" : "DELETE";
   report.add(CheckLevel::kError, "staging rights",
              "the login's grants lack " + lacking +
                  " on KvBasis.Kvb999Tmp: every run would fail with status 5");
@@ -224,25 +250,33 @@ void check_staging_index(CheckReport& report) {
              "(CREATE INDEX TmpUsr ON KvBasis.Kvb999Tmp (TmpUsr, TmpStr))");
 }
 
-// What a run needs of a cluster node beyond what a single server gives it: the lock table,
-// through which runs of one download file on different nodes keep apart (the server's named
-// locks hold on one node only), and a primary key on the staging table, without which the
-// cluster replicates its rows poorly.
+// What a run needs of a cluster node beyond what a single server gives it (sql/cluster.sql):
+// the lock table, through which runs of one download file on different nodes keep apart
+// (the server's named locks hold on one node only), with the login's rights on it; and a
+// primary key on the staging table, without which the cluster replicates its deletes slowly.
 void check_cluster_needs(CheckReport& report) {
   std::string problem;
-  if (table_readable("KvBasis", kLockTable, problem)) {
-    report.add(CheckLevel::kOk, "cluster lock table",
-               std::string("the lock table KvBasis.") + kLockTable + " is there and readable");
-  } else {
+  if (!table_readable("KvBasis", kLockTable, problem)) {
     report.add(CheckLevel::kError, "cluster lock table",
                std::string("a run on a cluster node needs the lock table KvBasis.") + kLockTable +
-                   ": " + problem);
+                   " (sql/cluster.sql) and ends with status 5 without it: " + problem);
+  } else if (const std::string lacking =
+                 lacking_rights("kvb999lck", {"SELECT", "INSERT", "UPDATE", "DELETE"});
+             !lacking.empty()) {
+    report.add(CheckLevel::kError, "cluster lock table",
+               "the login's grants lack " + lacking + " on KvBasis." + kLockTable +
+                   ": every run on a cluster node would fail");
+  } else {
+    report.add(
+        CheckLevel::kOk, "cluster lock table",
+        std::string("the lock table KvBasis.") + kLockTable + " is there and the login may use it");
   }
   if (staging_indexes().count("PRIMARY") > 0) {
     report.add(CheckLevel::kOk, "cluster staging key", "KvBasis.Kvb999Tmp has a primary key");
   } else {
-    report.add(CheckLevel::kError, "cluster staging key",
-               "KvBasis.Kvb999Tmp has no primary key, which a run on a cluster node needs");
+    report.add(CheckLevel::kWarning, "cluster staging key",
+               "KvBasis.Kvb999Tmp has no primary key: the cluster replicates each run's delete "
+               "of its rows slowly (sql/cluster.sql adds an invisible one)");
   }
 }
 
@@ -506,6 +540,19 @@ std::vector<CheckLine> site_check(const std::string* terminal) {
     report.add(CheckLevel::kError, "configuration", text_utf8(complaint));
     return report.lines();
   }
+  ConnectionOptions options;
+  complaint.clear();
+  console_divert(&complaint);
+  const ExitStatus optioned = connection_options_read(options);
+  console_divert(nullptr);
+  if (optioned != kExitSuccess) {
+    settings_wipe(settings);
+    while (!complaint.empty() && complaint.back() == '\n')
+      complaint.pop_back();
+    report.add(CheckLevel::kError, "connection options", text_utf8(complaint));
+    return report.lines();
+  }
+  db_connection_options(options);
   std::memcpy(current_schema, settings.schema, sizeof current_schema);
   const std::string login = text_utf8(settings.login);
   const std::string server = text_utf8(settings.server);
@@ -520,6 +567,7 @@ std::vector<CheckLine> site_check(const std::string* terminal) {
     return report.lines();
   }
   report.add(CheckLevel::kOk, "login", login + " on " + server + ", database " + text_utf8(schema));
+  check_encryption(report, options);
   check_server(report);
   check_batched_statements(report);
   check_names(report);

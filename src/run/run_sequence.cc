@@ -1,16 +1,18 @@
 #include "run/run_sequence.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "base/console.h"
 #include "base/text.h"
+#include "config/connection_options.h"
 #include "config/settings.h"
 #include "db/connection.h"
 #include "db/cursor.h"
+#include "db/path_lock.h"
 #include "db/schemas.h"
 #include "db/staging.h"
+#include "generators/badge_walk.h"
 #include "run/arguments.h"
 #include "run/download_file.h"
 #include "run/download_functions.h"
@@ -25,33 +27,30 @@ struct RunState {
   bool fixed_width = true;
 };
 
-// Runs the function's generator in schema, the current schema now. Returns false when the
-// generator says the download cannot be complete.
-bool visit_schema(RunState& state, const char* schema) {
+// Runs the function's generator in schema, the current schema now. Returns kExitSuccess, or
+// the status the generator ends the run with.
+ExitStatus visit_schema(RunState& state, const char* schema) {
   for (const DownloadFunction& function : download_functions()) {
     if (std::strcmp(state.args.function_code, function.code) != 0) continue;
     if (!function.fixed_width) state.fixed_width = false;
-    if (function.generate(state.args.download_path, state.args.terminal_name, schema) != 0) {
-      return false;
+    if (const int status =
+            function.generate(state.args.download_path, state.args.terminal_name, schema);
+        status != 0) {
+      return static_cast<ExitStatus>(status);
     }
     if (function.fixed_width) state.record_width = function.record_width;
   }
-  return true;
+  return kExitSuccess;
 }
 
 // How long a run waits for another run of the same download file: 10 minutes, or
 // VESTRAGEN_LOCK_WAIT seconds (0 to 86400).
-int lock_wait_seconds() {
-  constexpr int kDefault = 600;
-  const char* text = std::getenv("VESTRAGEN_LOCK_WAIT");
-  if (text == nullptr || *text == '\0') return kDefault;
-  char* end = nullptr;
-  const long seconds = std::strtol(text, &end, 10);
-  if (*end != '\0' || seconds < 0 || seconds > 86400) return kDefault;
-  return static_cast<int>(seconds);
-}
+int lock_wait_seconds() { return env_number("VESTRAGEN_LOCK_WAIT", 600, 0, 86400); }
 
 ExitStatus connect(const DbSettings& settings) {
+  ConnectionOptions options;
+  if (const ExitStatus s = connection_options_read(options); s != kExitSuccess) return s;
+  db_connection_options(options);
   const int rc = db_connect(settings.login, settings.password, settings.server, settings.schema);
   if (rc != 0) {
     console_printf("DB-Connect-Error: %d!", rc);
@@ -60,6 +59,29 @@ ExitStatus connect(const DbSettings& settings) {
     return kExitConnect;
   }
   return kExitSuccess;
+}
+
+// With the path's lock held: the earlier rows out, the records of every client schema in,
+// and the file written.
+ExitStatus stage_and_write(RunState& state) {
+  const int cleared = staging_clear(state.args.download_path);
+  if (cleared == RC_LOCK_LOST) {
+    print_lock_lost(state.args.download_path);
+    return kExitBusy;
+  }
+  if (cleared != 0 && cleared != RC_NO_ROW) {
+    // Without the clear, an earlier run's records would appear in the file.
+    console_printf("Error Tab. Kvb999Tmp loeschen! ErrNr: %d User: %s", cleared,
+                   state.args.download_path);
+    return kExitDatabase;
+  }
+
+  const ExitStatus visited = schemas_visit(
+      state.args.terminal_name, [&](const char* schema) { return visit_schema(state, schema); });
+  if (visited != kExitSuccess) return visited;
+
+  return download_file_write(state.args.download_path, state.args.new_file, state.record_width,
+                             state.fixed_width);
 }
 
 ExitStatus run(int argc, char** argv) {
@@ -81,32 +103,25 @@ ExitStatus run(int argc, char** argv) {
   console_printf("Mit Datenbank verbunden! Schema: %s\n", state.schema);
 
   const int wait = lock_wait_seconds();
-  const int locked = staging_lock(state.args.download_path, wait);
+  const int locked = path_lock_take(state.args.download_path, wait);
   if (locked == RC_LOCK_TIMEOUT) {
     console_printf("Downloadfile %s wird von einem anderen Lauf erzeugt! Abbruch nach %d Sekunden.\n",
                 state.args.download_path, wait);
     return kExitBusy;
+  }
+  if (locked == RC_NO_LOCK_TABLE) {
+    console_printf("Sperrtabelle KvBasis.Kvb999Lck fehlt im Cluster! Downloadfile %s\n",
+                   state.args.download_path);
+    return kExitDatabase;
   }
   if (locked != 0) {
     console_printf("Sperre fuer Downloadfile %s nicht erhalten! ErrNr: %d\n",
                 state.args.download_path, locked);
     return kExitDatabase;
   }
-
-  const int cleared = staging_clear(state.args.download_path);
-  if (cleared != 0 && cleared != RC_NO_ROW) {
-    // Without the clear, an earlier run's records would appear in the file.
-    console_printf("Error Tab. Kvb999Tmp loeschen! ErrNr: %d User: %s", cleared,
-                state.args.download_path);
-    return kExitDatabase;
-  }
-
-  const ExitStatus visited = schemas_visit(
-      state.args.terminal_name, [&](const char* schema) { return visit_schema(state, schema); });
-  if (visited != kExitSuccess) return visited;
-
-  return download_file_write(state.args.download_path, state.args.new_file, state.record_width,
-                             state.fixed_width);
+  const ExitStatus status = stage_and_write(state);
+  path_lock_release();
+  return status;
 }
 
 }  // namespace

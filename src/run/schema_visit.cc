@@ -31,8 +31,8 @@ constexpr SchemaList kAllSchemas = {open_all_list, schemas_fetch_all, schemas_cl
                                     "DB-Alter-Session-Error: %d Schema: %s"};
 
 // Switches to schema and visits it. Returns what visit returns.
-bool visit_schema(const char* schema, const SchemaList& list,
-                  const std::function<bool(const char* schema)>& visit) {
+ExitStatus visit_schema(const char* schema, const SchemaList& list,
+                        const std::function<ExitStatus(const char* schema)>& visit) {
   const int rc = db_set_schema(schema);
   std::memcpy(current_schema, schema, sizeof current_schema);
   console_printf("Schema: %s\n", schema);
@@ -41,9 +41,9 @@ bool visit_schema(const char* schema, const SchemaList& list,
 }
 
 // Visits every schema of the list. found tells whether the list had a first row.
-// Returns kExitDatabase when the list could not be read or a visit failed.
+// Returns kExitDatabase when the list could not be read, or the status a visit ended with.
 ExitStatus visit_list(const char* terminal, const SchemaList& list,
-                      const std::function<bool(const char* schema)>& visit, bool& found) {
+                      const std::function<ExitStatus(const char* schema)>& visit, bool& found) {
   found = false;
   char schema[kSchemaNameSize] = {};
   int rc = list.open(terminal);
@@ -52,9 +52,9 @@ ExitStatus visit_list(const char* terminal, const SchemaList& list,
       found = true;
       // A client without schema name has nothing to visit.
       if (schema[0] == '\0') continue;
-      if (!visit_schema(schema, list, visit)) {
+      if (const ExitStatus status = visit_schema(schema, list, visit); status != kExitSuccess) {
         list.close();
-        return kExitDatabase;
+        return status;
       }
     }
   }
@@ -74,7 +74,8 @@ ExitStatus visit_list(const char* terminal, const SchemaList& list,
 
 }  // namespace
 
-ExitStatus schemas_visit(const char* terminal, const std::function<bool(const char* schema)>& visit,
+ExitStatus schemas_visit(const char* terminal,
+                         const std::function<ExitStatus(const char* schema)>& visit,
                          bool* all_clients) {
   bool found = false;
   if (all_clients != nullptr) *all_clients = false;
