@@ -12,6 +12,11 @@
 //
 // The expected records are built here field by field from the described layouts, so a
 // field put at a wrong place, one cut to a wrong width or one reaching into the next shows.
+//
+// The inspector's decoder reads each record back as the download file holds it: a decoded
+// record is the staged one, its bytes the file's; an IDSTAMM line whose fields hold what the
+// generator writes there is found, and split as written when only one split fits. On any
+// bytes, the records it finds are pieces of the file that the program's writing gives back.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -28,12 +33,14 @@
 #include <string_view>
 
 #include "badge_fill.h"
+#include "base/text.h"
 #include "fuzz_support.h"
 #include "generators/idstamm.h"
 #include "generators/zkdnl17p.h"
 #include "generators/zkdnl18p.h"
 #include "generators/zkdnl31p.h"
 #include "generators/zkdnl60p.h"
+#include "inspect/download_decode.h"
 #include "lookup/balance_list.h"
 #include "lookup/day_values.h"
 #include "lookup/vacation.h"
@@ -81,6 +88,26 @@ void check_record(const std::string& got, const std::string& want, const char* w
   std::fprintf(stderr, "\nfuzz: %s\n  got  [%s]\n  want [%s]\n", what, escaped(got).c_str(),
                escaped(want).c_str());
   fuzz_check_failed("got == want", __FILE__, __LINE__);
+}
+
+// The record as the file holds it, read back by the inspector's decoder: a record it takes
+// is the staged one, padded, and its bytes are the file's.
+void check_read_back(const char* function, const std::string& record) {
+  const RecordLayout& layout = *record_layout(function);
+  std::string staged = record;
+  trim_trailing_blanks(staged);
+  std::string file;
+  download_record_append(file, staged, static_cast<int>(layout.width), layout.width > 0);
+  const DecodedFile decoded = download_decode(layout, file);
+  if (decoded.bad) {
+    FUZZ_CHECK(decoded.records.empty());
+    return;
+  }
+  FUZZ_CHECK(decoded.records.size() == 1);
+  FUZZ_CHECK(decoded.records[0].raw == file);
+  std::string padded = staged;
+  if (padded.size() < layout.width) padded.resize(layout.width, ' ');
+  check_record(decoded.records[0].text, padded, "record read back");
 }
 
 bool flag_set(const char* flag) {
@@ -151,6 +178,7 @@ void check_zkdnl17p(FuzzedDataProvider& input) {
     place(want, 62, std::string_view(badge.StoKtx).substr(0, 3));
   }
   check_record(record, want, "ZKDNL17P record");
+  check_read_back("ZKDNL17P", record);
 }
 
 void check_zkdnl60p(FuzzedDataProvider& input) {
@@ -170,6 +198,7 @@ void check_zkdnl60p(FuzzedDataProvider& input) {
     }
   }
   check_record(record, want, "ZKDNL60P record");
+  check_read_back("ZKDNL60P", record);
 }
 
 void check_zkdnl31p(FuzzedDataProvider& input) {
@@ -194,6 +223,7 @@ void check_zkdnl31p(FuzzedDataProvider& input) {
   place(want, 42, fit(badge.AswBkl, 3));
   place(want, 45, fit(badge.StoKtx, 3));
   check_record(record, want, "ZKDNL31P record");
+  check_read_back("ZKDNL31P", record);
 }
 
 // The value of each display code as zkdnl18p_slot_value promises it.
@@ -263,6 +293,53 @@ void check_zkdnl18p(FuzzedDataProvider& input) {
   }
   if (terminal_type == "7598-002") want.replace(93, 80, 80, ' ');
   check_record(record, want, "ZKDNL18P record");
+  check_read_back("ZKDNL18P", record);
+}
+
+// A digit for each byte: a date as the server formats it.
+void make_digits(char* field) {
+  for (char* c = field; *c != '\0'; ++c)
+    *c = static_cast<char>('0' + static_cast<unsigned char>(*c) % 10);
+}
+
+// The badge's line, its fixed fields made what the generator writes there (digits, flags,
+// numbers, the location's five places) and its texts as they came: the decoder must find the
+// line, and split it as written unless another split fits as well.
+void check_line_read_back(BadgeRecord badge) {
+  make_digits(badge.AswGvo);
+  make_digits(badge.AswGbi);
+  std::strcpy(badge.time_flag, badge.time_flag[0] % 2 ? "1" : "0");
+  std::strcpy(badge.access_flag, badge.access_flag[0] % 2 ? "1" : "0");
+  std::snprintf(badge.PnrSpr, sizeof badge.PnrSpr, "%d", badge.PnrSpr[0] % 100);
+  std::snprintf(badge.AswAtp, sizeof badge.AswAtp, "%d", badge.AswAtp[0] % 10);
+  std::strcpy(badge.fixed_code, "001");
+  badge.spare_text[0] = '\0';
+  if (std::strlen(badge.AwvSto) != 8) badge.AwvSto[0] = '\0';
+  const std::string line = idstamm_format(badge);
+  std::string staged = line;
+  trim_trailing_blanks(staged);
+  std::string file;
+  download_record_append(file, staged, 0, false);
+  const DecodedFile decoded = download_decode(*record_layout("IDSTAMM"), file);
+  FUZZ_CHECK(!decoded.bad);
+  FUZZ_CHECK(decoded.records.size() == 1);
+  const DecodedRecord& record = decoded.records[0];
+  FUZZ_CHECK(record.raw == file);
+  check_record(record.text, staged, "IDSTAMM line read back");
+  if (!record.note.empty()) return;
+  const std::string_view location =
+      std::string_view(badge.AwvSto).substr(std::min<std::size_t>(3, std::strlen(badge.AwvSto)));
+  const std::string written[] = {badge.AswNum,     badge.AswGvo,
+                                 badge.AswGbi,     location == "00000" ? "" : std::string(location),
+                                 badge.time_flag,  badge.access_flag,
+                                 badge.PnrSpr,     badge.PnrSal,
+                                 badge.fixed_code, badge.AswBkl,
+                                 badge.spare_text, badge.AswPnr,
+                                 badge.AswAtp};
+  FUZZ_CHECK(record.fields.size() == std::size(written));
+  for (std::size_t i = 0; i < std::size(written); ++i) {
+    check_record(record.fields[i], written[i], "IDSTAMM field read back");
+  }
 }
 
 void check_idstamm(FuzzedDataProvider& input) {
@@ -296,6 +373,29 @@ void check_idstamm(FuzzedDataProvider& input) {
     FUZZ_CHECK(location.size() <= 5);
     FUZZ_CHECK(number.ends_with(location));
   }
+  check_line_read_back(badge);
+}
+
+// Any bytes read as a file of each function: the records found are pieces of the file, one
+// after the other, that the program's writing of their texts gives back.
+void check_any_file(const std::string& bytes) {
+  for (const RecordLayout& layout : record_layouts()) {
+    const DecodedFile decoded = download_decode(layout, bytes);
+    std::size_t after = 0;
+    for (const DecodedRecord& record : decoded.records) {
+      FUZZ_CHECK(record.offset >= after);
+      FUZZ_CHECK(bytes.compare(record.offset, record.raw.size(), record.raw) == 0);
+      FUZZ_CHECK(record.fields.size() == layout.fields.size());
+      after = record.offset + record.raw.size();
+      if (!decoded.reading.empty()) continue;
+      std::string written;
+      download_record_append(written, record.text, static_cast<int>(layout.width),
+                             layout.width > 0);
+      check_record(written, record.raw, "record found in any bytes");
+    }
+    FUZZ_CHECK(decoded.bad || after == bytes.size());
+    FUZZ_CHECK(!decoded.bad || decoded.bad_offset <= bytes.size());
+  }
 }
 
 void check_download_record(FuzzedDataProvider& input) {
@@ -326,6 +426,7 @@ void check_download_record(FuzzedDataProvider& input) {
     without += appended[i];
   }
   check_record(without, line_end_added ? padded + "\n" : padded, "download record");
+  check_any_file(out);
 }
 
 void check_hours_minutes(long minutes) {

@@ -37,7 +37,9 @@ ZKDNL17P, ZKDNL18P, ZKDNL31P, ZKDNL60P and IDSTAMM. A scheduler runs it once
 per terminal and function.
 
 vestragen-config writes and lists its configuration file, which holds the
-database login.")
+database login. vestragen-inspect decodes and compares download files,
+explains why a badge is or is not in a terminal's download, and checks
+whether the site's database gives a run what it needs.")
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${VESTRAGEN_PACKAGE_MAINTAINER}")

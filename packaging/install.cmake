@@ -1,4 +1,4 @@
-# What `cmake --install` puts under the prefix, and so what the Debian package holds: the two
+# What `cmake --install` puts under the prefix, and so what the Debian package holds: the
 # programs, their man pages, the table definitions and grants, and the notes on setting up a
 # site. Test programs, benchmark tools and fuzz targets are never installed.
 include(GNUInstallDirs)
@@ -7,15 +7,14 @@ include(GNUInstallDirs)
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-# Programs. A program added later (vestragen-site, the site runner; vestragen-inspect) goes
-# into this list.
-set(vestragen_installed_programs vestragen vestragen-config)
+# Programs. A program added later (vestragen-site, the site runner) goes into this list.
+set(vestragen_installed_programs vestragen vestragen-config vestragen-inspect)
 install(TARGETS ${vestragen_installed_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # Man pages, compressed with gzip -9n as Debian keeps them (no name or time stamp inside, so the
 # package is the same on every build); man reads them so on any system. Pages of later programs
 # go into the lists.
-set(vestragen_man1_pages vestragen.1 vestragen-config.1)
+set(vestragen_man1_pages vestragen.1 vestragen-config.1 vestragen-inspect.1)
 set(vestragen_man5_pages korvandel.ini.5)
 find_program(VESTRAGEN_GZIP gzip REQUIRED)
 set(vestragen_man_out ${CMAKE_BINARY_DIR}/man)

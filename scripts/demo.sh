@@ -2,7 +2,9 @@
 # The main job on a built-in demo site: builds the program, starts a throwaway MariaDB server,
 # loads a small sample site (scripts/demo-site.sql), writes the configuration file with
 # vestragen-config, runs every download function for the gate terminal TOR1 and shows the
-# console messages and the files. Stops the server and removes everything at the end.
+# console messages and the files, then what vestragen-inspect makes of them: one file decoded,
+# why one badge is refused, and the check of the site. Stops the server and removes everything
+# at the end.
 #
 #   scripts/demo.sh [TERMINAL]     (TOR1 or KANTINE; default TOR1)
 set -euo pipefail
@@ -12,7 +14,7 @@ terminal=${1:-TOR1}
 
 scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESTRAGEN_WERROR=ON >/dev/null
-cmake --build build -j"$(nproc)" --target vestragen vestragen-config >/dev/null
+cmake --build build -j"$(nproc)" --target vestragen vestragen-config vestragen-inspect >/dev/null
 
 work=$(mktemp -d /tmp/vestragen-demo-XXXXXX)
 cleanup() { "$project/scripts/db-server.sh" destroy "$work/db" >/dev/null 2>&1 || true; rm -rf "$work"; }
@@ -61,5 +63,17 @@ run ZKDNL18P 173
 run ZKDNL31P 48
 run ZKDNL60P 45
 run IDSTAMM 0
+
+# The inspector reads the same configuration file, from the same directory, and prints UTF-8.
+inspect() {
+  echo
+  echo "== vestragen-inspect $*"
+  local status=0
+  (cd "$work/site/bin/run" && "$project/build/vestragen-inspect" "$@") || status=$?
+  echo "-- exit status $status"
+}
+inspect show ZKDNL31P ../../out/ZKDNL31P.dat
+inspect explain "$terminal" 10009 ZKDNL31P
+inspect check "$terminal"
 echo
 echo "== Done; the server is stopped and the demo directory removed."

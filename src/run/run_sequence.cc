@@ -16,81 +16,29 @@
 #include "run/arguments.h"
 #include "run/download_file.h"
 #include "run/download_functions.h"
+#include "run/schema_visit.h"
 
 namespace {
 
 struct RunState {
   RunArguments args;
-  char schema[kSchemaNameSize] = {};  // the connection's database, then each visited schema
+  char schema[kSchemaNameSize] = {};  // the connection's database
   int record_width = 0;
   bool fixed_width = true;
 };
 
-// The two ways to list client schemas; they differ in their operations and in the wording
-// of the schema-switch message.
-struct SchemaList {
-  int (*open)(const char* terminal);
-  int (*fetch)(char (&name)[kSchemaNameSize]);
-  int (*close)();
-  const char* switch_error_format;
-};
-
-int open_terminal_list(const char* terminal) { return schemas_open_for_terminal(terminal); }
-int open_all_list(const char*) { return schemas_open_all(); }
-
-constexpr SchemaList kTerminalSchemas = {open_terminal_list, schemas_fetch_for_terminal,
-                                         schemas_close_for_terminal,
-                                         "DB-Alter-Session-Error: %d Schema: %s\n"};
-constexpr SchemaList kAllSchemas = {open_all_list, schemas_fetch_all, schemas_close_all,
-                                    "DB-Alter-Session-Error: %d Schema: %s"};
-
-// Switches to the schema now in state.schema and runs the function's generator there.
-// Returns kExitSuccess, or the status the generator ends the run with.
-ExitStatus visit_schema(RunState& state, const SchemaList& list) {
-  const int rc = db_set_schema(state.schema);
-  std::memcpy(current_schema, state.schema, sizeof current_schema);
-  console_printf("Schema: %s\n", state.schema);
-  if (rc != 0) console_printf(list.switch_error_format, rc, state.schema);
+// Runs the function's generator in schema, the current schema now. Returns kExitSuccess, or
+// the status the generator ends the run with.
+ExitStatus visit_schema(RunState& state, const char* schema) {
   for (const DownloadFunction& function : download_functions()) {
     if (std::strcmp(state.args.function_code, function.code) != 0) continue;
     if (!function.fixed_width) state.fixed_width = false;
     if (const int status =
-            function.generate(state.args.download_path, state.args.terminal_name, state.schema);
+            function.generate(state.args.download_path, state.args.terminal_name, schema);
         status != 0) {
       return static_cast<ExitStatus>(status);
     }
     if (function.fixed_width) state.record_width = function.record_width;
-  }
-  return kExitSuccess;
-}
-
-// Visits every schema of the list. found tells whether the list had a first row.
-// Returns kExitDatabase when the list could not be read, or the status a generator ended
-// the run with.
-ExitStatus visit_list(RunState& state, const SchemaList& list, bool& found) {
-  found = false;
-  int rc = list.open(state.args.terminal_name);
-  if (rc == 0) {
-    while ((rc = list.fetch(state.schema)) == 0) {
-      found = true;
-      // A client without schema name has nothing to visit.
-      if (state.schema[0] == '\0') continue;
-      if (const ExitStatus status = visit_schema(state, list); status != kExitSuccess) {
-        list.close();
-        return status;
-      }
-    }
-  }
-  list.close();
-  if (rc == RC_TOO_LONG) {
-    console_printf("Mandanten-Schema zu lang! (max. %zu Zeichen)\n", kSchemaNameSize - 1);
-    return kExitDatabase;
-  }
-  if (rc != RC_NO_ROW) {
-    // Going on would leave clients out of the download, or, for the terminal's list, widen
-    // it to every client.
-    console_printf("Fehler beim Lesen der Mandanten-Schemata! ErrNr: %d\n", rc);
-    return kExitDatabase;
   }
   return kExitSuccess;
 }
@@ -128,11 +76,9 @@ ExitStatus stage_and_write(RunState& state) {
     return kExitDatabase;
   }
 
-  bool found = false;
-  if (const ExitStatus s = visit_list(state, kTerminalSchemas, found); s != kExitSuccess) return s;
-  if (!found) {
-    if (const ExitStatus s = visit_list(state, kAllSchemas, found); s != kExitSuccess) return s;
-  }
+  const ExitStatus visited = schemas_visit(
+      state.args.terminal_name, [&](const char* schema) { return visit_schema(state, schema); });
+  if (visited != kExitSuccess) return visited;
 
   return download_file_write(state.args.download_path, state.args.new_file, state.record_width,
                              state.fixed_width);

@@ -226,3 +226,31 @@ TEST_F(ClusterTest, ANodeKilledMidRunLeavesTheOldFileAndTheOthersGoOn) {
   EXPECT_EQ(0, again.status) << again.out;
   EXPECT_TRUE(single_files_[4] == read_file(path));
 }
+
+TEST_F(ClusterTest, InspectCheckTellsWhatARunNeedsOfAClusterNode) {
+  // The level and item of each check line.
+  auto checks = [&](const RunResult& r) {
+    std::string found;
+    std::istringstream lines(r.out);
+    std::string line;
+    while (std::getline(lines, line)) {
+      if (line.rfind("ok\tcluster", 0) == 0 || line.rfind("error\tcluster", 0) == 0 ||
+          line.rfind("warning\tcluster", 0) == 0 || line.rfind("note\tcluster", 0) == 0) {
+        found += line.substr(0, line.find('\t', line.find('\t') + 1)) + "\n";
+      }
+    }
+    return found;
+  };
+  const RunResult ok = site_->inspect({"--format", "tsv", "check", "TOR1"}, on_node(2));
+  EXPECT_EQ(0, ok.status) << ok.out;
+  EXPECT_EQ("note\tcluster\nok\tcluster lock table\nok\tcluster staging key\n", checks(ok));
+
+  AdminDb db(node_socket(1));
+  db.exec("REVOKE UPDATE ON KvBasis.Kvb999Lck FROM 'vestragen'@'%'");
+  const RunResult revoked = site_->inspect({"--format", "tsv", "check"}, on_node(3));
+  db.exec("GRANT UPDATE ON KvBasis.Kvb999Lck TO 'vestragen'@'%'");
+  EXPECT_EQ(1, revoked.status);
+  EXPECT_EQ("note\tcluster\nerror\tcluster lock table\nok\tcluster staging key\n",
+            checks(revoked));
+  EXPECT_NE(std::string::npos, revoked.out.find("lack UPDATE on KvBasis.Kvb999Lck")) << revoked.out;
+}

@@ -153,6 +153,11 @@ RunResult ProgramSite::run(const std::vector<std::string>& args,
   return run_program(built_program("vestragen"), args, site_options(options, cwd()));
 }
 
+RunResult ProgramSite::inspect(const std::vector<std::string>& args,
+                               const RunOptions& options) const {
+  return run_program(built_program("vestragen-inspect"), args, site_options(options, cwd()));
+}
+
 std::unique_ptr<ChildRun> ProgramSite::start(const std::vector<std::string>& args,
                                              const RunOptions& options) const {
   return std::make_unique<ChildRun>(built_program("vestragen"), args,

@@ -53,7 +53,7 @@ class ChildRun {
   Reader* reader_ = nullptr;
 };
 
-// The built program's path: vestragen or vestragen-config.
+// The built program's path: vestragen, vestragen-config or vestragen-inspect.
 std::string built_program(const std::string& name);
 
 // A place to run vestragen from: the configuration file at root/files/korvandel.ini and the
@@ -77,6 +77,8 @@ class ProgramSite {
   // The same, started in the background.
   std::unique_ptr<ChildRun> start(const std::vector<std::string>& args,
                                   const RunOptions& options = {}) const;
+  // vestragen-inspect, from the same working directory against the same server.
+  RunResult inspect(const std::vector<std::string>& args, const RunOptions& options = {}) const;
 
  private:
   ScopedTempDir dir_;
