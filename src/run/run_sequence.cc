@@ -14,6 +14,7 @@
 #include "run/arguments.h"
 #include "run/download_file.h"
 #include "run/download_functions.h"
+#include "run/run_report.h"
 
 namespace {
 
@@ -52,7 +53,10 @@ bool visit_schema(RunState& state, const SchemaList& list) {
   for (const DownloadFunction& function : download_functions()) {
     if (std::strcmp(state.args.function_code, function.code) != 0) continue;
     if (!function.fixed_width) state.fixed_width = false;
-    if (function.generate(state.args.download_path, state.args.terminal_name, state.schema) != 0) {
+    if (run_report_timed(ReportPhase::kGenerators, [&] {
+          return function.generate(state.args.download_path, state.args.terminal_name,
+                                   state.schema);
+        }) != 0) {
       return false;
     }
     if (function.fixed_width) state.record_width = function.record_width;
@@ -115,15 +119,18 @@ ExitStatus connect(const DbSettings& settings) {
 
 ExitStatus run(int argc, char** argv) {
   if (arguments_ask_about_program(argc, argv)) return kExitSuccess;
+  run_report_start();
   RunState state;
   if (const ExitStatus s = arguments_parse(argc, argv, state.args); s != kExitSuccess) return s;
+  run_report_run(state.args);
 
   DbSettings settings;
   if (const ExitStatus s = settings_read(settings_config_path(), settings); s != kExitSuccess) return s;
   static_assert(sizeof settings.schema == sizeof state.schema);
   std::memcpy(state.schema, settings.schema, sizeof state.schema);
   std::memcpy(current_schema, state.schema, sizeof current_schema);
-  const ExitStatus connected = connect(settings);
+  const ExitStatus connected =
+      run_report_timed(ReportPhase::kConnect, [&] { return connect(settings); });
   settings_wipe(settings);
   if (connected != kExitSuccess) return connected;
 
@@ -144,7 +151,8 @@ ExitStatus run(int argc, char** argv) {
     return kExitDatabase;
   }
 
-  const int cleared = staging_clear(state.args.download_path);
+  const int cleared = run_report_timed(ReportPhase::kStaging,
+                                       [&] { return staging_clear(state.args.download_path); });
   if (cleared != 0 && cleared != RC_NO_ROW) {
     // Without the clear, an earlier run's records would appear in the file.
     console_printf("Error Tab. Kvb999Tmp loeschen! ErrNr: %d User: %s", cleared,
@@ -158,14 +166,20 @@ ExitStatus run(int argc, char** argv) {
     if (const ExitStatus s = visit_list(state, kAllSchemas, found); s != kExitSuccess) return s;
   }
 
-  return download_file_write(state.args.download_path, state.args.new_file, state.record_width,
-                             state.fixed_width);
+  long records = 0;
+  const ExitStatus written = run_report_timed(ReportPhase::kWriting, [&] {
+    return download_file_write(state.args.download_path, state.args.new_file,
+                               state.record_width, state.fixed_width, &records);
+  });
+  run_report_written(records);
+  return written;
 }
 
 }  // namespace
 
 int run_main(int argc, char** argv) {
   const ExitStatus status = run(argc, argv);
+  run_report_end(status);
   std::fflush(stdout);
   return status;
 }
