@@ -1,0 +1,185 @@
+#include "site/job_report.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+namespace {
+
+// A small reader for the flat JSON objects of a report line: the top-level keys with their
+// string or number values; nested objects and arrays are read over.
+class LineReader {
+ public:
+  explicit LineReader(std::string_view text) : text_(text) {}
+
+  // The line's top-level strings and numbers (as their text); false when it is no object.
+  bool read(std::map<std::string, std::string>& values) {
+    skip_blanks();
+    if (!take('{')) return false;
+    skip_blanks();
+    if (take('}')) return at_end();
+    for (;;) {
+      std::string key;
+      skip_blanks();
+      if (!string(key)) return false;
+      skip_blanks();
+      if (!take(':')) return false;
+      skip_blanks();
+      std::string value;
+      if (peek() == '"') {
+        if (!string(value)) return false;
+        values[key] = value;
+      } else if (peek() == '{' || peek() == '[') {
+        if (!nested()) return false;
+      } else {
+        while (!done() && peek() != ',' && peek() != '}' && peek() != ' ')
+          value += text_[at_++];
+        if (value.empty()) return false;
+        values[key] = value;
+      }
+      skip_blanks();
+      if (take('}')) return at_end();
+      if (!take(',')) return false;
+    }
+  }
+
+ private:
+  bool done() const { return at_ >= text_.size(); }
+  char peek() const { return done() ? '\0' : text_[at_]; }
+  bool take(char c) {
+    if (peek() != c || done()) return false;
+    ++at_;
+    return true;
+  }
+  void skip_blanks() {
+    while (!done() && (peek() == ' ' || peek() == '\t' || peek() == '\r'))
+      ++at_;
+  }
+  bool at_end() {
+    skip_blanks();
+    return done();
+  }
+
+  // A string. A \uXXXX escape is read as '?': the only text the runner takes from a report
+  // is the event's name, which has none.
+  bool string(std::string& out) {
+    if (!take('"')) return false;
+    while (!done()) {
+      const char c = text_[at_++];
+      if (c == '"') return true;
+      if (c != '\\') {
+        out += c;
+        continue;
+      }
+      if (done()) return false;
+      const char e = text_[at_++];
+      switch (e) {
+        case 'n':
+          out += '\n';
+          break;
+        case 't':
+          out += '\t';
+          break;
+        case 'r':
+          out += '\r';
+          break;
+        case 'b':
+          out += '\b';
+          break;
+        case 'f':
+          out += '\f';
+          break;
+        case 'u':
+          if (text_.size() - at_ < 4) return false;
+          at_ += 4;
+          out += '?';
+          break;
+        default:
+          out += e;
+      }
+    }
+    return false;
+  }
+
+  // An object or array, read over with its strings.
+  bool nested() {
+    int depth = 0;
+    while (!done()) {
+      const char c = peek();
+      if (c == '"') {
+        std::string ignored;
+        if (!string(ignored)) return false;
+        continue;
+      }
+      ++at_;
+      if (c == '{' || c == '[') ++depth;
+      if ((c == '}' || c == ']') && --depth == 0) return true;
+    }
+    return false;
+  }
+
+  std::string_view text_;
+  std::size_t at_ = 0;
+};
+
+long number(const std::map<std::string, std::string>& values, const char* key) {
+  const auto it = values.find(key);
+  return it == values.end() ? 0 : std::strtol(it->second.c_str(), nullptr, 10);
+}
+
+bool plain(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '_';
+}
+
+// Each character of UTF-8 text as itself when plain, else as one '_'.
+void append_safe(std::string& out, const std::string& text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (plain(static_cast<char>(c))) {
+      out += static_cast<char>(c);
+      continue;
+    }
+    out += '_';
+    // The continuation bytes of a character belong to the one '_'.
+    while (c >= 0xC0 && i + 1 < text.size() &&
+           (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
+      ++i;
+    }
+  }
+}
+
+}  // namespace
+
+JobReport job_report_read(std::string_view text) {
+  JobReport report;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    const std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    std::map<std::string, std::string> values;
+    if (!LineReader(line).read(values)) continue;
+    const std::string& event = values["event"];
+    if (event == "schema") {
+      report.badges += number(values, "badges");
+    } else if (event == "refused") {
+      ++report.refused;
+    } else if (event == "end") {
+      report.ended = true;
+      report.records = number(values, "records");
+      report.status = static_cast<int>(number(values, "status"));
+    }
+  }
+  return report;
+}
+
+std::string job_report_name(int line, const std::string& function, const std::string& terminal) {
+  char number[16];
+  std::snprintf(number, sizeof number, "%04d", line);
+  std::string name = number;
+  name += '-';
+  append_safe(name, function);
+  name += '-';
+  append_safe(name, terminal);
+  return name + ".jsonl";
+}
