@@ -6,8 +6,9 @@
 
 namespace {
 
-// A small reader for the flat JSON objects of a report line: the top-level keys with their
-// string or number values; nested objects and arrays are read over.
+// A small reader for the JSON objects of report lines: the top-level keys with their string
+// or number values (true, false and null as their words); nested objects and arrays are read
+// over.
 class LineReader {
  public:
   explicit LineReader(std::string_view text) : text_(text) {}
@@ -60,8 +61,7 @@ class LineReader {
     return done();
   }
 
-  // A string. A \uXXXX escape is read as '?': the only text the runner takes from a report
-  // is the event's name, which has none.
+  // A string, its escapes decoded (\uXXXX into UTF-8, a surrogate pair into one character).
   bool string(std::string& out) {
     if (!take('"')) return false;
     while (!done()) {
@@ -89,16 +89,61 @@ class LineReader {
         case 'f':
           out += '\f';
           break;
-        case 'u':
-          if (text_.size() - at_ < 4) return false;
-          at_ += 4;
-          out += '?';
-          break;
-        default:
+        case '"':
+        case '\\':
+        case '/':
           out += e;
+          break;
+        case 'u': {
+          unsigned code = 0;
+          if (!hex4(code)) return false;
+          if (code >= 0xD800 && code < 0xDC00) {
+            unsigned low = 0;
+            if (!take('\\') || !take('u') || !hex4(low) || low < 0xDC00 || low >= 0xE000) {
+              return false;
+            }
+            code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+          }
+          append_utf8(out, code);
+          break;
+        }
+        default:
+          return false;
       }
     }
     return false;
+  }
+
+  bool hex4(unsigned& code) {
+    if (text_.size() - at_ < 4) return false;
+    for (int i = 0; i < 4; ++i) {
+      const char h = text_[at_++];
+      const int digit = h >= '0' && h <= '9'   ? h - '0'
+                        : h >= 'a' && h <= 'f' ? h - 'a' + 10
+                        : h >= 'A' && h <= 'F' ? h - 'A' + 10
+                                               : -1;
+      if (digit < 0) return false;
+      code = code * 16 + static_cast<unsigned>(digit);
+    }
+    return true;
+  }
+
+  static void append_utf8(std::string& out, unsigned code) {
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (code >> 18));
+      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    }
   }
 
   // An object or array, read over with its strings.
@@ -151,6 +196,11 @@ void append_safe(std::string& out, const std::string& text) {
 
 }  // namespace
 
+bool job_report_line(std::string_view line, std::map<std::string, std::string>& values) {
+  values.clear();
+  return LineReader(line).read(values);
+}
+
 JobReport job_report_read(std::string_view text) {
   JobReport report;
   while (!text.empty()) {
@@ -158,7 +208,7 @@ JobReport job_report_read(std::string_view text) {
     const std::string_view line = text.substr(0, end);
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     std::map<std::string, std::string> values;
-    if (!LineReader(line).read(values)) continue;
+    if (!job_report_line(line, values)) continue;
     const std::string& event = values["event"];
     if (event == "schema") {
       report.badges += number(values, "badges");

@@ -2,6 +2,7 @@
 // What vestragen-site takes from a job's run report (VESTRAGEN_REPORT, run/run_report.h),
 // and the name under which --report keeps it.
 
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,10 @@ struct JobReport {
   long records = 0;    // records written to the file (end event)
   int status = -1;     // the end event's status
 };
+
+// One line of a report: the JSON object's top-level strings (decoded, UTF-8) and numbers
+// (as written), by key. False when the line is not one JSON object.
+bool job_report_line(std::string_view line, std::map<std::string, std::string>& values);
 
 // Reads the JSON Lines of a run report. Lines that are not JSON objects, and events or keys
 // it does not know, are passed over: the report may gain keys.

@@ -77,6 +77,12 @@ class ProgramSite {
   // The same, started in the background.
   std::unique_ptr<ChildRun> start(const std::vector<std::string>& args,
                                   const RunOptions& options = {}) const;
+  // Another built program (vestragen-site) run the same way.
+  RunResult run_tool(const std::string& name, const std::vector<std::string>& args,
+                     const RunOptions& options = {}) const;
+  std::unique_ptr<ChildRun> start_tool(const std::string& name,
+                                       const std::vector<std::string>& args,
+                                       const RunOptions& options = {}) const;
 
  private:
   ScopedTempDir dir_;

@@ -66,6 +66,9 @@ void add_client(int num, const std::string& schema);
 // The terminal serves client num (license 1).
 void link_terminal(const std::string& terminal, int num);
 
+// The demo site of scripts/demo-site.sql, with its client schemas MNDNORD, MNDSUED, MNDWEST.
+void load_demo_site();
+
 // The text of one of the project's SQL files (sql/NAME).
 std::string project_sql(const std::string& name);
 
