@@ -83,8 +83,9 @@ status=0
 (cd "$work/site" && "$project/build/vestragen-site" -j 2 --log site.log --metrics site.prom \
   --report reports jobs) || status=$?
 echo "-- exit status $status"
-echo "-- the log (UTF-8, a time, the function and the terminal before each line), first lines:"
-head -n 12 "$work/site/site.log"
+echo "-- the log (UTF-8, a time, the function and the terminal before each line): the refusals"
+echo "   and the end of each job:"
+grep -E ' \| Ausweis [0-9]+ (ohne|auf)| ended: ' "$work/site/site.log"
 echo "-- the metrics of one job, and the site's:"
 grep -E '^vestragen_site_job_[a-z_]+\{function="ZKDNL31P",terminal="KANTINE"|^vestragen_site_(jobs|exit)' \
   "$work/site/site.prom"
