@@ -223,7 +223,7 @@ void jobs_run(const std::vector<Job>& jobs, const RunnerSettings& settings, Runn
         if (before >= 0 && state[static_cast<std::size_t>(before)] != State::kDone) continue;
         if (before >= 0 && !jobs[i].new_file && !outcomes[static_cast<std::size_t>(before)].ok()) {
           JobOutcome skipped;
-          skipped.failure = "not run: the job of line " + std::to_string(jobs[before].line) +
+          skipped.failure = "the job of line " + std::to_string(jobs[before].line) +
                             " for the same file did not succeed";
           finish(i, skipped);
           continue;
@@ -319,7 +319,7 @@ void jobs_run(const std::vector<Job>& jobs, const RunnerSettings& settings, Runn
   for (std::size_t i = 0; i < jobs.size(); ++i) {
     if (state[i] != State::kWaiting) continue;
     JobOutcome stopped;
-    stopped.failure = "not run: the runner was stopped";
+    stopped.failure = "the runner was stopped";
     finish(i, stopped);
   }
 }

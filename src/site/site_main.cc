@@ -253,7 +253,7 @@ std::string job_label(const Job& job) {
 }
 
 std::string outcome_text(const JobOutcome& outcome, double timeout_seconds) {
-  if (!outcome.ran) return outcome.failure;
+  if (!outcome.ran) return "not run: " + outcome.failure;
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%g", timeout_seconds);
   std::string text = "status " + std::to_string(outcome.status) + " (";
@@ -290,7 +290,8 @@ class SiteEvents final : public RunnerEvents {
       log_.line(job_label(j) + " ended: " + outcome_text(outcome, options_.timeout_seconds) +
                 " after " + seconds + " s (line " + std::to_string(j.line) + ")");
     } else {
-      log_.line(job_label(j) + " " + outcome.failure + " (line " + std::to_string(j.line) + ")");
+      log_.line(job_label(j) + " not run: " + outcome.failure + " (line " + std::to_string(j.line) +
+                ")");
     }
     keep_report(job);
   }
@@ -356,6 +357,67 @@ void print_plan(const std::vector<Job>& jobs, const Options& options) {
   }
   std::printf("vestragen-site: %zu job%s, at most %d at once; nothing run (--dry-run)\n",
               jobs.size(), jobs.size() == 1 ? "" : "s", options.parallel);
+}
+
+// The summary's lines, and the metrics file written; returns the exit status.
+int sum_up(const std::vector<Job>& jobs, const std::vector<JobOutcome>& outcomes,
+           const SiteEvents& events, const Options& options, int stopped, double seconds,
+           std::vector<std::string>& lines) {
+  SiteTotals totals;
+  totals.seconds = seconds;
+  totals.ended = std::chrono::system_clock::now();
+  std::vector<std::string> failures;
+  std::vector<JobMetrics> metrics;
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    const JobOutcome& o = outcomes[i];
+    if (o.ok()) {
+      ++totals.ok;
+    } else if (o.ran) {
+      ++totals.failed;
+    } else {
+      ++totals.not_run;
+    }
+    if (!o.ok()) {
+      failures.push_back(std::string(o.ran ? "failed: " : "not run: ") + "line " +
+                         std::to_string(jobs[i].line) + " " + job_label(jobs[i]) + " " +
+                         jobs[i].path + ": " +
+                         (o.ran ? outcome_text(o, options.timeout_seconds) : o.failure));
+    }
+    JobMetrics m;
+    m.function = jobs[i].function;
+    m.terminal = jobs[i].terminal;
+    m.path = cp1252_to_utf8(jobs[i].file);
+    m.ran = o.ran;
+    m.status = o.status;
+    m.seconds = std::chrono::duration<double>(o.took).count();
+    m.reported = events.reported(i);
+    m.report = events.report(i);
+    m.ended = o.ended;
+    metrics.push_back(m);
+  }
+  int status = stopped != 0 ? 128 + stopped : failures.empty() ? kSiteOk : kSiteJobFailed;
+  totals.exit_status = status;
+
+  char counts[160];
+  std::snprintf(counts, sizeof counts, "%zu job%s: %d ok, %d failed, %d not run; %.3f s",
+                jobs.size(), jobs.size() == 1 ? "" : "s", totals.ok, totals.failed, totals.not_run,
+                totals.seconds);
+  lines.push_back(std::string("vestragen-site: ") + counts);
+  if (stopped != 0) lines.back() += "; stopped by " + signal_name(stopped);
+  for (const std::string& f : failures)
+    lines.push_back("vestragen-site: " + f);
+  if (!options.metrics.empty()) {
+    std::string previous;
+    (void)file_read(options.metrics, previous);
+    std::string why;
+    // The node exporter reads the file as another user; it holds nothing secret.
+    if (!file_replace(options.metrics, metrics_text(metrics, totals, previous), 0644, why)) {
+      lines.push_back("vestragen-site: the metrics file " + options.metrics +
+                      " cannot be written: " + why);
+      if (status == kSiteOk) status = kSiteJobFailed;
+    }
+  }
+  return status;
 }
 
 }  // namespace
@@ -461,60 +523,10 @@ int site_main(int argc, char** argv) {
   jobs_run(jobs, settings, events, outcomes);
   remove_directory(work);
 
-  SiteTotals totals;
-  totals.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  totals.ended = std::chrono::system_clock::now();
-  std::vector<std::string> failures;
-  std::vector<JobMetrics> metrics;
-  for (std::size_t i = 0; i < jobs.size(); ++i) {
-    const JobOutcome& o = outcomes[i];
-    if (o.ok()) {
-      ++totals.ok;
-    } else if (o.ran) {
-      ++totals.failed;
-    } else {
-      ++totals.not_run;
-    }
-    if (!o.ok()) {
-      failures.push_back("line " + std::to_string(jobs[i].line) + " " + job_label(jobs[i]) + " " +
-                         jobs[i].path + ": " + outcome_text(o, options.timeout_seconds));
-    }
-    JobMetrics m;
-    m.function = jobs[i].function;
-    m.terminal = jobs[i].terminal;
-    m.path = cp1252_to_utf8(jobs[i].file);
-    m.ran = o.ran;
-    m.status = o.status;
-    m.seconds = std::chrono::duration<double>(o.took).count();
-    m.reported = events.reported(i);
-    m.report = events.report(i);
-    m.ended = o.ended;
-    metrics.push_back(m);
-  }
   const int stopped = runner_stop_signal();
-  int status = stopped != 0 ? 128 + stopped : failures.empty() ? kSiteOk : kSiteJobFailed;
-  totals.exit_status = status;
-
-  char counts[160];
-  std::snprintf(counts, sizeof counts, "%zu job%s: %d ok, %d failed, %d not run; %.3f s",
-                jobs.size(), jobs.size() == 1 ? "" : "s", totals.ok, totals.failed, totals.not_run,
-                totals.seconds);
-  std::string summary = std::string("vestragen-site: ") + counts;
-  if (stopped != 0) summary += "; stopped by " + signal_name(stopped);
-  std::vector<std::string> lines = {summary};
-  for (const std::string& f : failures)
-    lines.push_back("vestragen-site: failed: " + f);
-  if (!options.metrics.empty()) {
-    std::string previous;
-    (void)file_read(options.metrics, previous);
-    std::string why;
-    // The node exporter reads the file as another user; it holds nothing secret.
-    if (!file_replace(options.metrics, metrics_text(metrics, totals, previous), 0644, why)) {
-      lines.push_back("vestragen-site: the metrics file " + options.metrics +
-                      " cannot be written: " + why);
-      if (status == kSiteOk) status = kSiteJobFailed;
-    }
-  }
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+  std::vector<std::string> lines;
+  const int status = sum_up(jobs, outcomes, events, options, stopped, took.count(), lines);
   for (const std::string& line : lines) {
     if (log_fd != STDOUT_FILENO) log.line(line);
     std::printf("%s\n", line.c_str());

@@ -223,8 +223,8 @@ TEST_F(SiteTest, AJobWhoseDirectoryWentAfterTheCheckFailsWithStatusSix) {
       << r.out;
   // Appending to the file the job before it left as it was would double its records.
   EXPECT_NE(std::string::npos,
-            r.out.find("vestragen-site: failed: line 4 ZKDNL31P KANTINE ../../gone/t.dat: not "
-                       "run: the job of line 3 for the same file did not succeed\n"));
+            r.out.find("vestragen-site: not run: line 4 ZKDNL31P KANTINE ../../gone/t.dat: the "
+                       "job of line 3 for the same file did not succeed\n"));
   EXPECT_NE(std::string::npos, r.out.find("4 jobs: 2 ok, 1 failed, 1 not run"));
   EXPECT_EQ("held.dat k.txt", list_dir(site_.file("out")));
 }
@@ -265,7 +265,8 @@ TEST_F(SiteTest, SigtermStopsTheJobsAndLeavesNoTemporaryFile) {
   const RunResult r = runner->wait();
   EXPECT_EQ(143, r.status) << r.out << r.err;
   EXPECT_NE(std::string::npos, r.out.find("3 jobs: 0 ok, 2 failed, 1 not run")) << r.out;
-  EXPECT_NE(std::string::npos, r.out.find("line 4 IDSTAMM KANTINE ../../out/c.txt: not run"));
+  EXPECT_NE(std::string::npos,
+            r.out.find("not run: line 4 IDSTAMM KANTINE ../../out/c.txt: the runner was stopped"));
   EXPECT_EQ("a.dat b.dat", list_dir(site_.file("out")));
   EXPECT_EQ("OLD A", read_file(site_.file("out/a.dat")));
   EXPECT_EQ("0002-ZKDNL31P-TOR1.jsonl 0003-ZKDNL31P-KANTINE.jsonl",
