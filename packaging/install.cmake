@@ -42,7 +42,7 @@ endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/README.Debian
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/sql/kvbasis.sql ${PROJECT_SOURCE_DIR}/sql/client.sql
-              ${PROJECT_SOURCE_DIR}/sql/grants.sql
+              ${PROJECT_SOURCE_DIR}/sql/grants.sql ${PROJECT_SOURCE_DIR}/sql/cluster.sql
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/sql)
 
 # The site runner's systemd units. The timer is installed disabled: the package neither

@@ -8,7 +8,7 @@ set -euo pipefail
 build=(cmake g++ pkg-config libmariadb-dev)
 case "${1:-}" in
   "") packages=("${build[@]}" libgtest-dev mariadb-server mariadb-client faketime clang
-                libclang-rt-14-dev groff-base) ;;
+                libclang-rt-14-dev groff-base galera-4 rsync openssl) ;;
   package) packages=("${build[@]}" dpkg-dev) ;;
   *) echo "usage: $0 [package]" >&2; exit 2 ;;
 esac

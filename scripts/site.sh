@@ -4,6 +4,7 @@
 #   site.sh init [PASSWORD]     central schema KvBasis, the program's user 'vestragen' with
 #                               PASSWORD (default: vestragen) and its grants
 #   site.sh client SCHEMA ...   one client schema each, with its tables and SELECT for the user
+#   site.sh cluster             what a site on a Galera cluster adds (sql/cluster.sql), after init
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 sql=$here/../sql
@@ -24,5 +25,6 @@ case "${1:-}" in
       db -e "GRANT SELECT ON \`$s\`.* TO 'vestragen'@'%'"
     done
     ;;
-  *) echo "usage: $0 init [PASSWORD] | client SCHEMA ..." >&2; exit 1 ;;
+  cluster) db <"$sql/cluster.sql" ;;
+  *) echo "usage: $0 init [PASSWORD] | client SCHEMA ... | cluster" >&2; exit 1 ;;
 esac

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -49,4 +50,13 @@ std::string format_text(const char* format, ...) {
   if (n > 0) std::vsnprintf(text.data(), text.size() + 1, format, again);
   va_end(again);
   return text;
+}
+
+int env_number(const char* name, int fallback, int lowest, int highest) {
+  const char* text = std::getenv(name);
+  if (text == nullptr || *text == '\0') return fallback;
+  char* end = nullptr;
+  const long number = std::strtol(text, &end, 10);
+  if (*end != '\0' || number < lowest || number > highest) return fallback;
+  return static_cast<int>(number);
 }

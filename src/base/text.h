@@ -11,6 +11,10 @@ void trim_trailing_blanks(std::string& text);
 // ASCII letters a to z to capitals, in place; every other byte stays.
 char* to_upper(char* text);
 
+// The whole number the environment variable name holds, from lowest to highest; fallback
+// when it is unset, empty, or holds anything else.
+int env_number(const char* name, int fallback, int lowest, int highest);
+
 // The printf-formatted text.
 std::string format_text(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

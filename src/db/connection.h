@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "config/connection_options.h"
+
 struct st_mysql;
 
 // Number and text of the last failed call on the connection. No caller prints the text;
@@ -11,13 +13,31 @@ extern unsigned last_db_errno;
 extern std::string last_db_error;
 extern char last_db_sqlstate[6];  // the SQLSTATE of last_db_errno
 
-// Opens the connection (character set latin1, so column bytes arrive unchanged) and switches
-// autocommit off. Returns 0 or the error number.
+// The options db_connect applies from now on: TLS, port and socket, timeouts.
+void db_connection_options(const ConnectionOptions& options);
+
+// The read timeout in seconds the connection has; 0: none.
+unsigned db_read_timeout();
+
+// Opens the connection (character set latin1, so column bytes arrive unchanged) with the
+// options given before, and switches autocommit off. Returns 0 or the error number.
 [[nodiscard]] int db_connect(const char* login, const char* password, const char* server,
                const char* database);
 
 // Closes the connection; a later db_connect opens a new one.
 void db_disconnect();
+
+// Whether the server db_connect reached is a node of a Galera cluster (wsrep_on).
+bool db_on_cluster();
+
+// On a cluster node, db_connect opens a second connection with the same login (autocommit,
+// lock waits of 2 s) for what must reach the server while the run's connection is busy or
+// gone: giving the cluster lock up when the run stops. Runs statement there. Returns 0, the
+// error number, or -1 without such a connection. For the stop path only.
+int db_spare_execute(const char* statement);
+
+// Rows the latest INSERT, UPDATE or DELETE on the run's connection changed.
+unsigned long long db_affected_rows();
 
 // Sends COMMIT. Returns 1 when it succeeded, 0 when it failed (last_db_errno tells why).
 int db_commit();

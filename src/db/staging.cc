@@ -8,6 +8,7 @@
 #include "db/connection.h"
 #include "db/cursor.h"
 #include "db/escape.h"
+#include "db/path_lock.h"
 
 char record_buffer[kRecordBufferSize];
 
@@ -20,8 +21,6 @@ constexpr char kSelect[] = "SELECT TmpStr  FROM  KVBasis.Kvb999Tmp  WHERE TmpUsr
 
 QueryCursor staging_cursor;
 
-constexpr char kLock[] =
-    "SELECT GET_LOCK(CONCAT('vestragen.', SHA1(TRIM(TRAILING ' ' FROM '%s'))), %d)";
 
 // A failed COMMIT means the statement's change is gone: report it like a failed statement.
 int commit_or_code() {
@@ -63,22 +62,20 @@ int with_retries(Transaction transaction) {
   return rc;
 }
 
+// The statement run by a staging transaction after the lock's check.
+template <typename Statement>
+int fenced(Statement statement) {
+  const int fence = path_lock_fence();
+  return committed(fence != 0 ? fence : statement());
+}
+
 int insert_once(const char* key, const char* record) {
-  return committed(db_execute("Satz in Kvb999Tmp einfuegen", kInsert, db_escape(key).c_str(),
-                              db_escape(record).c_str()));
+  return fenced([&] {
+    return db_execute("Satz in Kvb999Tmp einfuegen", kInsert, db_escape(key).c_str(),
+                      db_escape(record).c_str());
+  });
 }
 }  // namespace
-
-int staging_lock(const char* key, int wait_seconds) {
-  db_format_query("Sperre Downloadfile", kLock, db_escape(key).c_str(), wait_seconds);
-  int answer = -1;
-  const int rc = db_first_row([&](DbRow row) {
-    // 1: held; 0: the wait ended; NULL: the server could not take it.
-    const char* got = row[0];
-    answer = got == nullptr ? -1 : (got[0] == '1' ? 0 : RC_LOCK_TIMEOUT);
-  });
-  return query_status = rc == 0 ? answer : rc;
-}
 
 int staging_insert(const char* key, const char* record, bool* refused) {
   const int rc = with_retries([&] { return insert_once(key, record); });
@@ -102,11 +99,13 @@ int staging_insert_batch(const char* key, const std::vector<std::string>& record
     }
     statement += ' ';
     const int rc = with_retries([&] {
-      QueryCursor cursor;
-      cursor.query_text = statement.c_str();
-      const int opened = db_open_cursor(cursor);
-      db_close_cursor(cursor);
-      return committed(opened);
+      return fenced([&] {
+        QueryCursor cursor;
+        cursor.query_text = statement.c_str();
+        const int opened = db_open_cursor(cursor);
+        db_close_cursor(cursor);
+        return opened;
+      });
     });
     if (rc == 0) return 0;
     const bool of_row = db_error_of_row(rc);
@@ -127,13 +126,16 @@ int staging_insert_batch(const char* key, const std::vector<std::string>& record
 
 int staging_clear(const char* key) {
   const std::string escaped_key = db_escape(key);
-  const int rc = with_retries(
-      [&] { return committed(db_execute("Kvb999Tmp loeschen", kDelete, escaped_key.c_str())); });
+  const int rc = with_retries([&] {
+    return fenced([&] { return db_execute("Kvb999Tmp loeschen", kDelete, escaped_key.c_str()); });
+  });
   if (rc != 0) (void)db_execute("Kvb999Tmp zuruecksetzen", "ROLLBACK");
   return query_status = rc;
 }
 
 int staging_open(const char* key) {
+  // The lock's check opens the transaction that staging_confirm ends.
+  if (const int fence = path_lock_fence(); fence != 0) return query_status = fence;
   db_format_query("Kvb999Tmp lesen", kSelect, db_escape(key).c_str());
   staging_cursor.query_text = query_buffer;
   staging_cursor.streamed = true;
@@ -156,4 +158,11 @@ int staging_fetch(char (&buffer)[kRecordBufferSize]) {
 int staging_close() {
   query_status = db_close_cursor(staging_cursor);
   return query_status;
+}
+
+int staging_confirm() {
+  // A COMMIT that certification refuses: another run changed the lock row meanwhile.
+  const int rc = commit_or_code();
+  if (rc == 0) return query_status = 0;
+  return query_status = db_on_cluster() && db_transient_error(rc) ? RC_LOCK_LOST : rc;
 }

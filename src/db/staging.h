@@ -14,20 +14,12 @@ inline constexpr std::size_t kRecordBufferSize = 513;
 // output step fetches each staged record into it.
 extern char record_buffer[kRecordBufferSize];
 
-// staging_lock: another connection held the lock for the whole wait.
-inline constexpr int RC_LOCK_TIMEOUT = -3;
-
-// Takes the server's named lock of key for this connection, waiting up to wait_seconds for
-// another run of the same download file to end: two runs for one file would delete and read
-// each other's rows. Held until the connection ends. Returns 0 when held, RC_LOCK_TIMEOUT,
-// or the failed statement's code. The name is derived from the key as the table compares
-// keys (trailing blanks do not count) and fits the server's 64 characters.
-[[nodiscard]] int staging_lock(const char* key, int wait_seconds);
-
 // Every staging statement below is sent with its COMMIT as one transaction, and sent again
 // (a few times, after a short pause) while it fails transiently (db_transient_error): a
-// deadlock, a lock wait that ran out, a cluster node not ready. The code returned is that
-// of the last attempt.
+// deadlock (also a cluster's certification conflict), a lock wait that ran out, a cluster
+// node not ready. The code returned is that of the last attempt. On a cluster each
+// transaction first renews the run's lock and checks it still holds it
+// (db/path_lock.h): RC_LOCK_LOST when another run has taken it over.
 
 // Inserts one record under key and commits it at once. Returns 0, or the code of the failed
 // INSERT or COMMIT (the record is then not staged); *refused, when given, tells whether the
@@ -48,7 +40,9 @@ inline constexpr int RC_LOCK_TIMEOUT = -3;
 // Deletes every record under key and commits. Returns 0 or the failed statement's code.
 [[nodiscard]] int staging_clear(const char* key);
 
-// Reads the records under key, ascending by their text. Returns the open's code.
+// Reads the records under key, ascending by their text. Returns the open's code, or
+// RC_LOCK_LOST. The read-back is one transaction with the lock's check on a cluster:
+// staging_confirm ends it.
 [[nodiscard]] int staging_open(const char* key);
 
 // The next record into buffer, trailing blanks, tabs and line feeds cut. Returns 0,
@@ -57,3 +51,8 @@ inline constexpr int RC_LOCK_TIMEOUT = -3;
 [[nodiscard]] int staging_fetch(char (&buffer)[kRecordBufferSize]);
 
 int staging_close();
+
+// After staging_close: ends the read-back's transaction. Returns 0 when the records read are
+// this run's (on a single server always), RC_LOCK_LOST when another run took the lock over
+// meanwhile (the records read may be its: they must not be written), or an error number.
+[[nodiscard]] int staging_confirm();

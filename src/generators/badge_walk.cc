@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "base/console.h"
+#include "base/exit_status.h"
 #include "db/cursor.h"
+#include "db/path_lock.h"
 #include "db/staging.h"
 #include "generators/refusals.h"
 #include "lookup/run_listener.h"
@@ -102,15 +104,20 @@ void flush_pending() {
   pending.bytes = 0;
 }
 
-// The staging failed as a whole: the download would miss records, so the run stops.
+// The staging failed as a whole: the download would miss records, so the run stops. Another
+// run that took the lock over owns the file now.
 int staging_failed(const char* path) {
   const int rc = staging_failure;
   pending = PendingRecords{};
   failed_since_schema_start = 0;
   staging_failure = 0;
   console_release();
+  if (rc == RC_LOCK_LOST) {
+    print_lock_lost(path);
+    return kExitBusy;
+  }
   console_printf("Fehler beim Schreiben Tab. Kvb999Tmp! ErrNr: %d User: %s\n", rc, path);
-  return 1;
+  return kExitDatabase;
 }
 
 // Reads the whole badge list once, noting each badge's keys for the pass, and starts it
@@ -157,13 +164,18 @@ void badge_walk_dry(bool on) { dry = on; }
 
 const WalkTimes& badge_walk_times() { return times; }
 
+void print_lock_lost(const char* path) {
+  console_printf("Sperre fuer Downloadfile %s von einem anderen Lauf uebernommen! Abbruch.\n",
+                 path);
+}
+
 int badge_list_failed(int rc, const char* schema) {
   // The run stops: records still queued are not staged.
   pending = PendingRecords{};
   failed_since_schema_start = 0;
   console_release();
   console_printf("Fehler beim Lesen der Ausweise! ErrNr: %d Schema: %s\n", rc, schema);
-  return 1;
+  return kExitDatabase;
 }
 
 int for_each_badge(const char* path, const char* schema,

@@ -39,15 +39,19 @@ bool record_stage(const char* path, const BadgeRecord& badge, const std::string&
 // needs it, which only reads). Off by default.
 void badge_walk_dry(bool on);
 
+// The message of a run whose cluster lock another run took over (it ends with kExitBusy).
+void print_lock_lost(const char* path);
+
 // The badge list of schema could not be read: drops the queued records, prints why the run
-// stops and returns the generator's failure result.
+// stops and returns the exit status it ends with.
 int badge_list_failed(int rc, const char* schema);
 
 // The walk over the badges of schema, whose records go under path: each badge, cleared
 // before its fetch, goes to handle, which returns true when it staged the badge's record;
 // then the records still queued are staged and the summary line is printed, the records
-// the table refused taken off the count. Returns 0, or the failure result, after a message,
-// when the badge list could not be read or the staging failed as a whole: going on would
-// leave valid badges out of the download.
+// the table refused taken off the count. Returns 0, or the exit status the run ends with,
+// after a message, when the badge list could not be read or the staging failed as a whole
+// (going on would leave valid badges out of the download; kExitDatabase), or when another
+// run took the cluster lock over (kExitBusy).
 int for_each_badge(const char* path, const char* schema,
                    const std::function<bool(BadgeRecord&)>& handle);

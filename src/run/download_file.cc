@@ -13,7 +13,9 @@
 #include "base/console.h"
 #include "base/stop.h"
 #include "db/cursor.h"
+#include "db/path_lock.h"
 #include "db/staging.h"
+#include "generators/badge_walk.h"
 
 namespace {
 
@@ -77,9 +79,11 @@ bool write_guarded(int fd, std::string_view data) {
 
 // Reads every record staged under path into out, in file form, counting them in records;
 // with a sink, out is handed to it whenever it holds a megabyte, so that a large file need
-// not be held whole. Prints and returns false when the read-back fails.
-bool read_staged(const char* path, int record_width, bool fixed_width, std::string& out,
-                 long& records, const std::function<void(std::string&)>& sink = nullptr) {
+// not be held whole. Prints and returns the run's status when the read-back fails
+// (kExitDatabase), or when another run took the cluster lock over meanwhile (kExitBusy: the
+// records read may be its).
+ExitStatus read_staged(const char* path, int record_width, bool fixed_width, std::string& out,
+                       long& records, const std::function<void(std::string&)>& sink = nullptr) {
   constexpr std::size_t kChunk = 1 << 20;
   int rc = staging_open(path);
   if (rc == 0) {
@@ -89,12 +93,17 @@ bool read_staged(const char* path, int record_width, bool fixed_width, std::stri
       if (sink && out.size() >= kChunk) sink(out);
     }
   }
-  staging_close();
-  if (rc != RC_NO_ROW) {
-    console_printf("Fehler beim Lesen Tab. Kvb999Tmp! ErrNr: %d User: %s\n", rc, path);
-    return false;
+  (void)staging_close();
+  if (rc == RC_NO_ROW) rc = staging_confirm();
+  if (rc == RC_LOCK_LOST) {
+    print_lock_lost(path);
+    return kExitBusy;
   }
-  return true;
+  if (rc != 0) {
+    console_printf("Fehler beim Lesen Tab. Kvb999Tmp! ErrNr: %d User: %s\n", rc, path);
+    return kExitDatabase;
+  }
+  return kExitSuccess;
 }
 
 // The file to write: a symbolic link is followed, so that the link stays and its target
@@ -144,11 +153,13 @@ ExitStatus write_new_file(const char* path, const std::string& target, bool exis
     written = written && write_all(fd, chunk);
     chunk.clear();
   };
-  if (!read_staged(path, record_width, fixed_width, content, records, write_chunk)) {
+  if (const ExitStatus read =
+          read_staged(path, record_width, fixed_width, content, records, write_chunk);
+      read != kExitSuccess) {
     ::close(fd);
     const StopGuard guard;
     undo_pending();
-    return kExitDatabase;
+    return read;
   }
   write_chunk(content);
   const mode_t mode = exists ? (st.st_mode & 07777) : new_file_mode();
@@ -181,11 +192,12 @@ ExitStatus write_in_place(const char* path, const std::string& target, bool exis
     return kExitDownloadFile;
   }
   std::string content;
-  if (!read_staged(path, record_width, fixed_width, content, records)) {
+  if (const ExitStatus read = read_staged(path, record_width, fixed_width, content, records);
+      read != kExitSuccess) {
     ::close(fd);
     const StopGuard guard;
     undo_pending();
-    return kExitDatabase;
+    return read;
   }
   struct stat before;
   const bool regular = ::fstat(fd, &before) == 0 && S_ISREG(before.st_mode);

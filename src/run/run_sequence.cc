@@ -1,16 +1,18 @@
 #include "run/run_sequence.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "base/console.h"
 #include "base/text.h"
+#include "config/connection_options.h"
 #include "config/settings.h"
 #include "db/connection.h"
 #include "db/cursor.h"
+#include "db/path_lock.h"
 #include "db/schemas.h"
 #include "db/staging.h"
+#include "generators/badge_walk.h"
 #include "run/arguments.h"
 #include "run/download_file.h"
 #include "run/download_functions.h"
@@ -44,8 +46,8 @@ constexpr SchemaList kAllSchemas = {open_all_list, schemas_fetch_all, schemas_cl
                                     "DB-Alter-Session-Error: %d Schema: %s"};
 
 // Switches to the schema now in state.schema and runs the function's generator there.
-// Returns false when the generator says the download cannot be complete.
-bool visit_schema(RunState& state, const SchemaList& list) {
+// Returns kExitSuccess, or the status the generator ends the run with.
+ExitStatus visit_schema(RunState& state, const SchemaList& list) {
   const int rc = db_set_schema(state.schema);
   std::memcpy(current_schema, state.schema, sizeof current_schema);
   console_printf("Schema: %s\n", state.schema);
@@ -53,19 +55,21 @@ bool visit_schema(RunState& state, const SchemaList& list) {
   for (const DownloadFunction& function : download_functions()) {
     if (std::strcmp(state.args.function_code, function.code) != 0) continue;
     if (!function.fixed_width) state.fixed_width = false;
-    if (run_report_timed(ReportPhase::kGenerators, [&] {
+    if (const int status = run_report_timed(ReportPhase::kGenerators, [&] {
           return function.generate(state.args.download_path, state.args.terminal_name,
                                    state.schema);
-        }) != 0) {
-      return false;
+        });
+        status != 0) {
+      return static_cast<ExitStatus>(status);
     }
     if (function.fixed_width) state.record_width = function.record_width;
   }
-  return true;
+  return kExitSuccess;
 }
 
 // Visits every schema of the list. found tells whether the list had a first row.
-// Returns kExitDatabase when the list could not be read or a generator failed.
+// Returns kExitDatabase when the list could not be read, or the status a generator ended
+// the run with.
 ExitStatus visit_list(RunState& state, const SchemaList& list, bool& found) {
   found = false;
   int rc = list.open(state.args.terminal_name);
@@ -74,9 +78,9 @@ ExitStatus visit_list(RunState& state, const SchemaList& list, bool& found) {
       found = true;
       // A client without schema name has nothing to visit.
       if (state.schema[0] == '\0') continue;
-      if (!visit_schema(state, list)) {
+      if (const ExitStatus status = visit_schema(state, list); status != kExitSuccess) {
         list.close();
-        return kExitDatabase;
+        return status;
       }
     }
   }
@@ -96,17 +100,12 @@ ExitStatus visit_list(RunState& state, const SchemaList& list, bool& found) {
 
 // How long a run waits for another run of the same download file: 10 minutes, or
 // VESTRAGEN_LOCK_WAIT seconds (0 to 86400).
-int lock_wait_seconds() {
-  constexpr int kDefault = 600;
-  const char* text = std::getenv("VESTRAGEN_LOCK_WAIT");
-  if (text == nullptr || *text == '\0') return kDefault;
-  char* end = nullptr;
-  const long seconds = std::strtol(text, &end, 10);
-  if (*end != '\0' || seconds < 0 || seconds > 86400) return kDefault;
-  return static_cast<int>(seconds);
-}
+int lock_wait_seconds() { return env_number("VESTRAGEN_LOCK_WAIT", 600, 0, 86400); }
 
 ExitStatus connect(const DbSettings& settings) {
+  ConnectionOptions options;
+  if (const ExitStatus s = connection_options_read(options); s != kExitSuccess) return s;
+  db_connection_options(options);
   const int rc = db_connect(settings.login, settings.password, settings.server, settings.schema);
   if (rc != 0) {
     console_printf("DB-Connect-Error: %d!", rc);
@@ -115,6 +114,37 @@ ExitStatus connect(const DbSettings& settings) {
     return kExitConnect;
   }
   return kExitSuccess;
+}
+
+// With the path's lock held: the earlier rows out, the records of every client schema in,
+// and the file written.
+ExitStatus stage_and_write(RunState& state) {
+  const int cleared = run_report_timed(ReportPhase::kStaging,
+                                       [&] { return staging_clear(state.args.download_path); });
+  if (cleared == RC_LOCK_LOST) {
+    print_lock_lost(state.args.download_path);
+    return kExitBusy;
+  }
+  if (cleared != 0 && cleared != RC_NO_ROW) {
+    // Without the clear, an earlier run's records would appear in the file.
+    console_printf("Error Tab. Kvb999Tmp loeschen! ErrNr: %d User: %s", cleared,
+                   state.args.download_path);
+    return kExitDatabase;
+  }
+
+  bool found = false;
+  if (const ExitStatus s = visit_list(state, kTerminalSchemas, found); s != kExitSuccess) return s;
+  if (!found) {
+    if (const ExitStatus s = visit_list(state, kAllSchemas, found); s != kExitSuccess) return s;
+  }
+
+  long records = 0;
+  const ExitStatus written = run_report_timed(ReportPhase::kWriting, [&] {
+    return download_file_write(state.args.download_path, state.args.new_file,
+                               state.record_width, state.fixed_width, &records);
+  });
+  run_report_written(records);
+  return written;
 }
 
 ExitStatus run(int argc, char** argv) {
@@ -139,40 +169,25 @@ ExitStatus run(int argc, char** argv) {
   console_printf("Mit Datenbank verbunden! Schema: %s\n", state.schema);
 
   const int wait = lock_wait_seconds();
-  const int locked = staging_lock(state.args.download_path, wait);
+  const int locked = path_lock_take(state.args.download_path, wait);
   if (locked == RC_LOCK_TIMEOUT) {
     console_printf("Downloadfile %s wird von einem anderen Lauf erzeugt! Abbruch nach %d Sekunden.\n",
                 state.args.download_path, wait);
     return kExitBusy;
+  }
+  if (locked == RC_NO_LOCK_TABLE) {
+    console_printf("Sperrtabelle KvBasis.Kvb999Lck fehlt im Cluster! Downloadfile %s\n",
+                   state.args.download_path);
+    return kExitDatabase;
   }
   if (locked != 0) {
     console_printf("Sperre fuer Downloadfile %s nicht erhalten! ErrNr: %d\n",
                 state.args.download_path, locked);
     return kExitDatabase;
   }
-
-  const int cleared = run_report_timed(ReportPhase::kStaging,
-                                       [&] { return staging_clear(state.args.download_path); });
-  if (cleared != 0 && cleared != RC_NO_ROW) {
-    // Without the clear, an earlier run's records would appear in the file.
-    console_printf("Error Tab. Kvb999Tmp loeschen! ErrNr: %d User: %s", cleared,
-                state.args.download_path);
-    return kExitDatabase;
-  }
-
-  bool found = false;
-  if (const ExitStatus s = visit_list(state, kTerminalSchemas, found); s != kExitSuccess) return s;
-  if (!found) {
-    if (const ExitStatus s = visit_list(state, kAllSchemas, found); s != kExitSuccess) return s;
-  }
-
-  long records = 0;
-  const ExitStatus written = run_report_timed(ReportPhase::kWriting, [&] {
-    return download_file_write(state.args.download_path, state.args.new_file,
-                               state.record_width, state.fixed_width, &records);
-  });
-  run_report_written(records);
-  return written;
+  const ExitStatus status = stage_and_write(state);
+  path_lock_release();
+  return status;
 }
 
 }  // namespace

@@ -18,21 +18,7 @@ namespace {
 
 constexpr int kBadges = 6000;
 
-// Badges 000001 to 003000 of client MNDA, all with class 5, authorised at terminal T1.
-void load_site(AdminDb& db) {
-  db.exec(
-      "USE KvBasis;"
-      "INSERT INTO Kvb112Mnd (MndLiz, MndNum, MndSch, MndKon) VALUES (1, 1, 'MNDA', 0);"
-      "INSERT INTO Kvb115Tfz (TfzTrm, TfzLiz, TfzMnd) VALUES ('T1', 1, 1);"
-      "INSERT INTO Kvb401Zls (ZlsTrm, ZlsLes, ZlsZko) VALUES ('T1', 1, 'Z1');"
-      "INSERT INTO Kvb404Zbr (ZbrZbk, ZbrZko, ZbrZtb) VALUES ('5', 'Z1', 1);"
-      "INSERT INTO Kvb113Sto (StoNum, StoKtx) VALUES ('100', 'NRD');"
-      "INSERT INTO Kvb301Asw (AswNum, AswGvo, AswPnr, AswBkl, AswAtp, ASWLIZ, ASWMND) "
-      "  SELECT LPAD(seq, 6, '0'), CURDATE() - INTERVAL 10 DAY, CONCAT('P', seq), '5', 1, 1, 1"
-      "  FROM seq_1_to_" + std::to_string(kBadges) + ";"
-      "INSERT INTO Kvb113Awv (AwvNum, AwvSto) SELECT LPAD(seq, 6, '0'), '100' FROM seq_1_to_" +
-      std::to_string(kBadges) + ";");
-}
+void load_site(AdminDb& db) { load_numbered_badges(db, kBadges); }
 
 // Makes the insert of badge 005900's record wait, so that the run stands still in the middle
 // with the records before it staged.
@@ -63,20 +49,9 @@ RunOptions with_env(std::vector<std::string> env) {
 
 const char kOld[] = "THE FILE OF YESTERDAY";
 
-// Badges 000001 to 000030 of client MNDA at terminal T1; 000005 has no access there, so its
-// message is among the held ones while the run's only batch is staged.
-void load_small_site(AdminDb& db) {
-  db.exec(
-      "USE KvBasis;"
-      "INSERT INTO Kvb112Mnd (MndLiz, MndNum, MndSch, MndKon) VALUES (1, 1, 'MNDA', 0);"
-      "INSERT INTO Kvb115Tfz (TfzTrm, TfzLiz, TfzMnd) VALUES ('T1', 1, 1);"
-      "INSERT INTO Kvb401Zls (ZlsTrm, ZlsLes, ZlsZko) VALUES ('T1', 1, 'Z1');"
-      "INSERT INTO Kvb404Zbr (ZbrZbk, ZbrZko, ZbrZtb) VALUES ('5', 'Z1', 1);"
-      "INSERT INTO Kvb301Asw (AswNum, AswGvo, AswPnr, AswBkl, AswAtp, ASWLIZ, ASWMND) "
-      "  SELECT LPAD(seq, 6, '0'), CURDATE() - INTERVAL 10 DAY, CONCAT('P', seq),"
-      "  IF(seq = 5, '6', '5'), 1, 1, 1 FROM seq_1_to_30;"
-      "INSERT INTO Kvb113Awv (AwvNum, AwvSto) SELECT LPAD(seq, 6, '0'), '100' FROM seq_1_to_30;");
-}
+// Badges 000001 to 000030; 000005 has no access at T1, so its message is among the held ones
+// while the run's only batch is staged.
+void load_small_site(AdminDb& db) { load_numbered_badges(db, 30, "IF(seq = 5, '6', '5')"); }
 
 // Polls until the query gives a row; its first column, or "<none>" after about 30 s.
 std::string wait_for_row(AdminDb& db, const std::string& query) {

@@ -33,7 +33,10 @@ std::string env_field(const std::string& text, const std::string& name) {
 
 }  // namespace
 
-OwnServer::OwnServer() {
+OwnServer::OwnServer() : OwnServer(std::vector<std::string>{}) {}
+
+OwnServer::OwnServer(std::vector<std::string> server_options)
+    : server_options_(std::move(server_options)) {
   start();
   run_script({script("site.sh"), "init", "vestragen-test-pw"}, env());
   run_script({script("site.sh"), "client", "MNDA", "MNDB"}, env());
@@ -50,12 +53,22 @@ std::vector<std::string> OwnServer::env() const {
 
 void OwnServer::start() {
   // Durable like a production server: what was committed survives the crash.
-  run_script({script("db-server.sh"), "start", dir_.file("db")}, {});
+  std::vector<std::string> args = {script("db-server.sh"), "start", dir_.file("db")};
+  args.insert(args.end(), server_options_.begin(), server_options_.end());
+  run_script(args, {});
   std::ifstream in(dir_.file("db/env"));
   std::stringstream text;
   text << in.rdbuf();
   socket_ = env_field(text.str(), "MYSQL_UNIX_PORT");
   port_ = env_field(text.str(), "MYSQL_TCP_PORT");
+}
+
+void OwnServer::signal(int signal_number) {
+  std::ifstream in(dir_.file("db/mysqld.pid"));
+  long pid = 0;
+  in >> pid;
+  if (pid <= 0) throw std::runtime_error("no server pid");
+  ::kill(static_cast<pid_t>(pid), signal_number);
 }
 
 void OwnServer::kill_hard() {

@@ -10,6 +10,8 @@
 class OwnServer {
  public:
   OwnServer();   // starts it and loads the site's tables
+  // The same with these options for mariadbd.
+  explicit OwnServer(std::vector<std::string> server_options);
   ~OwnServer();  // stops it and removes it
 
   const std::string& socket() const { return socket_; }
@@ -17,12 +19,15 @@ class OwnServer {
   std::vector<std::string> env() const;
   // Ends the server at once, as a crash would.
   void kill_hard();
+  // Sends the signal to the server (SIGSTOP: it stops answering; SIGCONT: it goes on).
+  void signal(int signal_number);
   // Starts it again on its data.
   void restart();
 
  private:
   void start();
   ScopedTempDir dir_;
+  std::vector<std::string> server_options_;
   std::string socket_;
   std::string port_;
 };

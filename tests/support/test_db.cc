@@ -157,6 +157,22 @@ void reset_site() {
   db.exec(sql);
 }
 
+void load_numbered_badges(AdminDb& db, int count, const std::string& class_sql) {
+  const std::string badges = "seq_1_to_" + std::to_string(count);
+  db.exec(
+      "USE KvBasis;"
+      "INSERT INTO Kvb112Mnd (MndLiz, MndNum, MndSch, MndKon) VALUES (1, 1, 'MNDA', 0);"
+      "INSERT INTO Kvb115Tfz (TfzTrm, TfzLiz, TfzMnd) VALUES ('T1', 1, 1);"
+      "INSERT INTO Kvb401Zls (ZlsTrm, ZlsLes, ZlsZko) VALUES ('T1', 1, 'Z1');"
+      "INSERT INTO Kvb404Zbr (ZbrZbk, ZbrZko, ZbrZtb) VALUES ('5', 'Z1', 1);"
+      "INSERT INTO Kvb113Sto (StoNum, StoKtx) VALUES ('100', 'NRD');"
+      "INSERT INTO Kvb301Asw (AswNum, AswGvo, AswPnr, AswBkl, AswAtp, ASWLIZ, ASWMND) "
+      "  SELECT LPAD(seq, 6, '0'), CURDATE() - INTERVAL 10 DAY, CONCAT('P', seq), " +
+      class_sql + ", 1, 1, 1 FROM " + badges + ";"
+      "INSERT INTO Kvb113Awv (AwvNum, AwvSto) SELECT LPAD(seq, 6, '0'), '100' FROM " + badges +
+      ";");
+}
+
 std::string project_sql(const std::string& name) {
   std::ifstream in(std::string(VESTRAGEN_SOURCE_DIR) + "/sql/" + name);
   if (!in) throw std::runtime_error("missing sql/" + name);

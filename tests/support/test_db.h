@@ -69,6 +69,12 @@ void link_terminal(const std::string& terminal, int num);
 // The demo site of scripts/demo-site.sql, with its client schemas MNDNORD, MNDSUED, MNDWEST.
 void load_demo_site();
 
+// A site of one client and one terminal: client MNDA (1), terminal T1 with reader 1 in zone
+// Z1, where class 5 is authorised; badges 000001 to count of MNDA, valid since ten days,
+// person P<n>, location 100 ("NRD"), each of the class that class_sql (an SQL expression of
+// the badge's number seq) gives.
+void load_numbered_badges(AdminDb& db, int count, const std::string& class_sql = "'5'");
+
 // The text of one of the project's SQL files (sql/NAME).
 std::string project_sql(const std::string& name);
 
