@@ -245,6 +245,7 @@ void jobs_run(const std::vector<Job>& jobs, const RunnerSettings& settings, Runn
         running.push_back(std::move(r));
       }
     }
+    events.handed_on();
     if (running.empty()) {
       const bool waiting = std::find(state.begin(), state.end(), State::kWaiting) != state.end();
       if (stopping || !waiting) break;

@@ -47,6 +47,9 @@ class RunnerEvents {
   virtual void output(std::size_t /*job*/, std::string_view /*line*/) {}
   // The job ended, or will not run.
   virtual void ended(std::size_t /*job*/, const JobOutcome& /*outcome*/) {}
+  // What one wake-up of the runner brought has been handed on: a good moment to write it
+  // out (the runner may now sleep).
+  virtual void handed_on() {}
 };
 
 // Takes SIGTERM, SIGINT and SIGHUP (they stop the runner; see runner_stop_signal), SIGCHLD,

@@ -219,17 +219,35 @@ std::string signal_name(int number) {
   }
 }
 
-// Lines with the time in front, into the log file or standard output; one write per line,
-// so that nothing another writer appends comes between its parts.
+// Lines with the time in front, into the log file or standard output. The lines of one
+// wake-up of the runner share its time and go out with one write, at flush (or when many
+// wait): whole lines only, so that nothing another writer appends comes between a line's
+// parts.
 class SiteLog {
  public:
   explicit SiteLog(int fd) : fd_(fd) {}
+  ~SiteLog() { flush(); }
+  SiteLog(const SiteLog&) = delete;
+  SiteLog& operator=(const SiteLog&) = delete;
+
   void line(std::string_view text) {
-    std::string out = iso8601_time(std::chrono::system_clock::now());
-    out += ' ';
-    out += text;
-    out += '\n';
-    std::string_view rest = out;
+    if (stamp_.empty()) stamp_ = iso8601_time(std::chrono::system_clock::now());
+    pending_ += stamp_;
+    pending_ += ' ';
+    pending_ += text;
+    pending_ += '\n';
+    if (pending_.size() >= 64 * 1024) write_pending();
+  }
+
+  // Writes the lines that wait; the next line takes a new time.
+  void flush() {
+    write_pending();
+    stamp_.clear();
+  }
+
+ private:
+  void write_pending() {
+    std::string_view rest = pending_;
     while (!rest.empty() && !failed_) {
       const ssize_t n = ::write(fd_, rest.data(), rest.size());
       if (n < 0 && errno == EINTR) continue;
@@ -241,11 +259,13 @@ class SiteLog {
       }
       rest.remove_prefix(static_cast<std::size_t>(n));
     }
+    pending_.clear();
   }
 
- private:
   int fd_;
   bool failed_ = false;
+  std::string stamp_;
+  std::string pending_;
 };
 
 std::string job_label(const Job& job) {
@@ -295,6 +315,8 @@ class SiteEvents final : public RunnerEvents {
     }
     keep_report(job);
   }
+
+  void handed_on() override { log_.flush(); }
 
   bool reported(std::size_t job) const { return reported_[job]; }
   const JobReport& report(std::size_t job) const { return reports_[job]; }
@@ -517,6 +539,7 @@ int site_main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   log.line("vestragen-site: " + std::to_string(jobs.size()) + " jobs of " + options.job_file +
            ", at most " + std::to_string(options.parallel) + " at once");
+  log.flush();
   const auto start = std::chrono::steady_clock::now();
   SiteEvents events(jobs, options, settings, log);
   std::vector<JobOutcome> outcomes;
@@ -531,6 +554,7 @@ int site_main(int argc, char** argv) {
     if (log_fd != STDOUT_FILENO) log.line(line);
     std::printf("%s\n", line.c_str());
   }
+  log.flush();
   if (log_fd != STDOUT_FILENO) ::close(log_fd);
   std::fflush(stdout);
   return status;
