@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -47,6 +48,10 @@ class Converter {
 }  // namespace
 
 std::string cp1252_to_utf8(std::string_view text) {
+  // Most texts are ASCII, the same in both; a report converts several per refused badge.
+  if (std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; })) {
+    return std::string(text);
+  }
   std::string out;
   out.reserve(text.size());
   Converter converter("UTF-8", "WINDOWS-1252");
