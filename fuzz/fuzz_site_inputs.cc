@@ -40,7 +40,8 @@ void check_job_file(std::string_view text) {
     FUZZ_CHECK(cp1252_to_utf8(job.path_argument) == job.path);
     FUZZ_CHECK(job.terminal.find_first_of("\"\n") == std::string::npos);
   }
-  for (const JobFileError& e : errors) FUZZ_CHECK(e.line >= 1 && !e.message.empty());
+  for (const JobFileError& e : errors)
+    FUZZ_CHECK(e.line >= 1 && !e.message.empty());
 }
 
 void check_report(std::string_view text) {
