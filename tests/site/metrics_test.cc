@@ -67,30 +67,3 @@ TEST(MetricsText, KeepsTheFormatWithAnyLabelAndCarriesTheLastSuccessOver) {
   EXPECT_EQ("2000.000", sample(next, "vestragen_site_job_last_success_timestamp_seconds" + third));
   EXPECT_EQ(std::string::npos, next.find("T\xC3\x9CR")) << "a job no longer in the file";
 }
-
-TEST(ExpositionProblem, FindsWhatTheFormatForbids) {
-  const struct {
-    const char* text;
-    const char* problem;
-  } cases[] = {
-      {"# TYPE a gauge\na 1\n", ""},
-      {"a 1", "line feed"},
-      {"a{x=\"1\"} 1 1700000000\n", "timestamp"},
-      {"a{x=\"\\t\"} 1\n", "bad escape"},
-      {"a{x=\"1\",x=\"2\"} 1\n", "label twice"},
-      {"a 1\nb 1\na 2\n", "together"},
-      {"a 1\na 2\n", "series twice"},
-      {"a 1\n# TYPE a gauge\n", "TYPE after"},
-      {"1a 1\n", "metric name"},
-      {"a{x=\"\xFF\"} 1\n", "UTF-8"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
-    const std::string problem = exposition_problem(c.text);
-    if (*c.problem == '\0') {
-      EXPECT_EQ("", problem);
-    } else {
-      EXPECT_NE(std::string::npos, problem.find(c.problem)) << problem;
-    }
-  }
-}
