@@ -39,7 +39,11 @@ per terminal and function.
 vestragen-config writes and lists its configuration file, which holds the
 database login. vestragen-inspect decodes and compares download files,
 explains why a badge is or is not in a terminal's download, and checks
-whether the site's database gives a run what it needs.")
+whether the site's database gives a run what it needs. vestragen-site runs a
+site's jobs from a job file, logs them, keeps their run reports and writes
+metrics for the node exporter; the systemd units vestragen-site.service and
+vestragen-site.timer (installed disabled) run it on a schedule as the system
+user vestragen.")
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${VESTRAGEN_PACKAGE_MAINTAINER}")
@@ -51,11 +55,16 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 
-# Maintainer scripts: none yet. The site runner will need a system user and state
-# directories: its postinst (adduser --system, directories under /var/lib/vestragen) and
-# postrm (removing them on purge) go into packaging/debian/ and are named here:
-#   set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
-#       ${PROJECT_SOURCE_DIR}/packaging/debian/postinst
-#       ${PROJECT_SOURCE_DIR}/packaging/debian/postrm)
+# Maintainer scripts for the site runner: postinst makes the system user vestragen and the
+# directories the service writes to (/var/lib/vestragen, /var/log/vestragen) and
+# /etc/vestragen; prerm stops the timer on removal; postrm removes the directories on purge.
+# conffiles names the log rotation under /etc.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${PROJECT_SOURCE_DIR}/packaging/debian/postinst
+    ${PROJECT_SOURCE_DIR}/packaging/debian/prerm
+    ${PROJECT_SOURCE_DIR}/packaging/debian/postrm
+    ${PROJECT_SOURCE_DIR}/packaging/debian/conffiles)
+# postinst runs adduser; dpkg-shlibdeps adds the libraries.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS adduser)
 
 include(CPack)

@@ -3,8 +3,9 @@
 # loads a small sample site (scripts/demo-site.sql), writes the configuration file with
 # vestragen-config, runs every download function for the gate terminal TOR1 and shows the
 # console messages and the files, then what vestragen-inspect makes of them: one file decoded,
-# why one badge is refused, and the check of the site. Stops the server and removes everything
-# at the end.
+# why one badge is refused, and the check of the site; then runs the five functions for both
+# terminals as one job file with vestragen-site and shows its summary, log, metrics and run
+# reports. Stops the server and removes everything at the end.
 #
 #   scripts/demo.sh [TERMINAL]     (TOR1 or KANTINE; default TOR1)
 set -euo pipefail
@@ -14,7 +15,8 @@ terminal=${1:-TOR1}
 
 scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESTRAGEN_WERROR=ON >/dev/null
-cmake --build build -j"$(nproc)" --target vestragen vestragen-config vestragen-inspect >/dev/null
+cmake --build build -j"$(nproc)" --target vestragen vestragen-config vestragen-inspect \
+  vestragen-site >/dev/null
 
 work=$(mktemp -d /tmp/vestragen-demo-XXXXXX)
 cleanup() { "$project/scripts/db-server.sh" destroy "$work/db" >/dev/null 2>&1 || true; rm -rf "$work"; }
@@ -75,5 +77,34 @@ inspect() {
 inspect show ZKDNL31P ../../out/ZKDNL31P.dat
 inspect explain "$terminal" 10009 ZKDNL31P
 inspect check "$terminal"
+
+echo
+echo "== The whole site: the five functions for both terminals from one job file"
+{
+  echo "# FUNCTION TERMINAL PATH [NEWFILE]; the jobs run in bin/run, as the scheduler starts them"
+  echo "cd bin/run"
+  for t in TOR1 KANTINE; do
+    for fn in ZKDNL17P ZKDNL18P ZKDNL31P ZKDNL60P IDSTAMM; do
+      echo "$fn $t ../../site-out/$t-$fn.dat"
+    done
+  done
+} >"$work/site/jobs"
+mkdir -p "$work/site/site-out" "$work/site/reports"
+cat "$work/site/jobs"
+echo
+echo "== vestragen-site -j 2 --log site.log --metrics site.prom --report reports jobs"
+status=0
+(cd "$work/site" && "$project/build/vestragen-site" -j 2 --log site.log --metrics site.prom \
+  --report reports jobs) || status=$?
+echo "-- exit status $status"
+echo "-- the log (UTF-8, a time, the function and the terminal before each line): the refusals"
+echo "   and the end of each job:"
+grep -E ' \| Ausweis [0-9]+ (ohne|auf)| ended: ' "$work/site/site.log"
+echo "-- the metrics of one job, and the site's:"
+grep -E '^vestragen_site_job_[a-z_]+\{function="ZKDNL31P",terminal="KANTINE"|^vestragen_site_(jobs|exit)' \
+  "$work/site/site.prom"
+echo "-- the run reports, and the one of ZKDNL31P for KANTINE:"
+ls "$work/site/reports"
+cat "$work/site/reports/0010-ZKDNL31P-KANTINE.jsonl"
 echo
 echo "== Done; the server is stopped and the demo directory removed."

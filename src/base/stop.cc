@@ -17,6 +17,9 @@ std::mutex& guard_mutex() {
   return *mutex;
 }
 
+// Set under the guard, before the handlers run.
+int stopping_with = -1;
+
 std::vector<void (*)()>& handlers() {
   static auto* list = new std::vector<void (*)()>;
   return *list;
@@ -55,6 +58,7 @@ void stop_on(void (*handler)()) {
 
 void stop_run(int status) {
   guard_mutex().lock();
+  stopping_with = status;
   run_handlers_and_exit(status);
 }
 
@@ -65,3 +69,5 @@ void stop_on_signals() {
 }
 
 void stop_hold() { guard_mutex().lock(); }
+
+int stop_status() { return stopping_with; }

@@ -29,6 +29,9 @@ void stop_on(void (*handler)());
 // status at once. The caller must not hold the guard.
 [[noreturn]] void stop_run(int status);
 
+// For a stop handler: the status the process is about to end with; -1 outside a stop.
+int stop_status();
+
 // Blocks SIGTERM, SIGINT, SIGHUP and SIGPIPE in the calling thread and in the threads it
 // starts later, and starts the thread that waits for them: each one stops the run with
 // 128 + its number. Call it in main before any other thread is started. A SIGPIPE that a

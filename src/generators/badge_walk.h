@@ -8,6 +8,7 @@
 // the messages printed meanwhile are held, so that a record the table refuses gets its
 // messages at the place where it was staged.
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -18,6 +19,14 @@ struct BadgeCounts {
   int read = 0;
   int staged = 0;
 };
+
+// What the walks of this run spent so far reading badge lists and sending staging
+// statements (the run report's phase timings).
+struct WalkTimes {
+  std::chrono::steady_clock::duration badges{};
+  std::chrono::steady_clock::duration staging{};
+};
+const WalkTimes& badge_walk_times();
 
 // Stages record under path. Records are sent to the staging table in batches (one
 // statement per batch, sized by time; VESTRAGEN_PER_BADGE=1 sends each on its own): true

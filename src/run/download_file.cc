@@ -77,17 +77,19 @@ bool write_guarded(int fd, std::string_view data) {
   return true;
 }
 
-// Reads every record staged under path into out, in file form; with a sink, out is handed
-// to it whenever it holds a megabyte, so that a large file need not be held whole. Prints
-// and returns the run's status when the read-back fails (kExitDatabase), or when another
-// run took the cluster lock over meanwhile (kExitBusy: the records read may be its).
+// Reads every record staged under path into out, in file form, counting them in records;
+// with a sink, out is handed to it whenever it holds a megabyte, so that a large file need
+// not be held whole. Prints and returns the run's status when the read-back fails
+// (kExitDatabase), or when another run took the cluster lock over meanwhile (kExitBusy: the
+// records read may be its).
 ExitStatus read_staged(const char* path, int record_width, bool fixed_width, std::string& out,
-                       const std::function<void(std::string&)>& sink = nullptr) {
+                       long& records, const std::function<void(std::string&)>& sink = nullptr) {
   constexpr std::size_t kChunk = 1 << 20;
   int rc = staging_open(path);
   if (rc == 0) {
     while ((rc = staging_fetch(record_buffer)) == 0) {
       download_record_append(out, record_buffer, record_width, fixed_width);
+      ++records;
       if (sink && out.size() >= kChunk) sink(out);
     }
   }
@@ -122,7 +124,8 @@ mode_t new_file_mode() {
 }
 
 ExitStatus write_new_file(const char* path, const std::string& target, bool exists,
-                          const struct stat& st, int record_width, bool fixed_width) {
+                          const struct stat& st, int record_width, bool fixed_width,
+                          long& records) {
   const std::size_t slash = target.rfind('/');
   const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
@@ -150,7 +153,8 @@ ExitStatus write_new_file(const char* path, const std::string& target, bool exis
     written = written && write_all(fd, chunk);
     chunk.clear();
   };
-  if (const ExitStatus read = read_staged(path, record_width, fixed_width, content, write_chunk);
+  if (const ExitStatus read =
+          read_staged(path, record_width, fixed_width, content, records, write_chunk);
       read != kExitSuccess) {
     ::close(fd);
     const StopGuard guard;
@@ -173,7 +177,7 @@ ExitStatus write_new_file(const char* path, const std::string& target, bool exis
 
 // Appends, or writes a file that cannot be replaced (a device, a pipe) in place.
 ExitStatus write_in_place(const char* path, const std::string& target, bool exists, bool append,
-                          int record_width, bool fixed_width) {
+                          int record_width, bool fixed_width, long& records) {
   register_cleanup();
   const int flags = O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC);
   int fd = -1;
@@ -188,7 +192,7 @@ ExitStatus write_in_place(const char* path, const std::string& target, bool exis
     return kExitDownloadFile;
   }
   std::string content;
-  if (const ExitStatus read = read_staged(path, record_width, fixed_width, content);
+  if (const ExitStatus read = read_staged(path, record_width, fixed_width, content, records);
       read != kExitSuccess) {
     ::close(fd);
     const StopGuard guard;
@@ -241,7 +245,9 @@ void download_record_append(std::string& out, std::string_view record, int recor
 }
 
 ExitStatus download_file_write(const char* path, bool new_file, int record_width,
-                               bool fixed_width) {
+                               bool fixed_width, long* records) {
+  long read = 0;
+  if (records != nullptr) *records = 0;
   const std::string target = resolve_target(path);
   struct stat st;
   const bool exists = ::stat(target.c_str(), &st) == 0;
@@ -249,8 +255,10 @@ ExitStatus download_file_write(const char* path, bool new_file, int record_width
     print_cannot_open(path);
     return kExitDownloadFile;
   }
-  if (new_file && (!exists || S_ISREG(st.st_mode))) {
-    return write_new_file(path, target, exists, st, record_width, fixed_width);
-  }
-  return write_in_place(path, target, exists, !new_file, record_width, fixed_width);
+  const ExitStatus status =
+      new_file && (!exists || S_ISREG(st.st_mode))
+          ? write_new_file(path, target, exists, st, record_width, fixed_width, read)
+          : write_in_place(path, target, exists, !new_file, record_width, fixed_width, read);
+  if (records != nullptr && status == kExitSuccess) *records = read;
+  return status;
 }

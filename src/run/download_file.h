@@ -17,6 +17,7 @@ void download_record_append(std::string& out, std::string_view record, int recor
 // appended in one go, the file cut back to its old length when the append fails. Prints
 // the complaint and returns kExitDatabase when the records cannot be read, kExitDownloadFile
 // when the file cannot be opened or written (an existing file the user may not write counts
-// as one that cannot be opened, also with new_file); the file is then as it was.
+// as one that cannot be opened, also with new_file); the file is then as it was. records,
+// when given, receives the number of records written (0 unless the file was written).
 [[nodiscard]] ExitStatus download_file_write(const char* path, bool new_file, int record_width,
-                               bool fixed_width);
+                               bool fixed_width, long* records = nullptr);

@@ -16,6 +16,7 @@
 #include "run/arguments.h"
 #include "run/download_file.h"
 #include "run/download_functions.h"
+#include "run/run_report.h"
 #include "run/schema_visit.h"
 
 namespace {
@@ -33,8 +34,9 @@ ExitStatus visit_schema(RunState& state, const char* schema) {
   for (const DownloadFunction& function : download_functions()) {
     if (std::strcmp(state.args.function_code, function.code) != 0) continue;
     if (!function.fixed_width) state.fixed_width = false;
-    if (const int status =
-            function.generate(state.args.download_path, state.args.terminal_name, schema);
+    if (const int status = run_report_timed(ReportPhase::kGenerators, [&] {
+          return function.generate(state.args.download_path, state.args.terminal_name, schema);
+        });
         status != 0) {
       return static_cast<ExitStatus>(status);
     }
@@ -64,7 +66,8 @@ ExitStatus connect(const DbSettings& settings) {
 // With the path's lock held: the earlier rows out, the records of every client schema in,
 // and the file written.
 ExitStatus stage_and_write(RunState& state) {
-  const int cleared = staging_clear(state.args.download_path);
+  const int cleared = run_report_timed(ReportPhase::kStaging,
+                                       [&] { return staging_clear(state.args.download_path); });
   if (cleared == RC_LOCK_LOST) {
     print_lock_lost(state.args.download_path);
     return kExitBusy;
@@ -80,21 +83,29 @@ ExitStatus stage_and_write(RunState& state) {
       state.args.terminal_name, [&](const char* schema) { return visit_schema(state, schema); });
   if (visited != kExitSuccess) return visited;
 
-  return download_file_write(state.args.download_path, state.args.new_file, state.record_width,
-                             state.fixed_width);
+  long records = 0;
+  const ExitStatus written = run_report_timed(ReportPhase::kWriting, [&] {
+    return download_file_write(state.args.download_path, state.args.new_file,
+                               state.record_width, state.fixed_width, &records);
+  });
+  run_report_written(records);
+  return written;
 }
 
 ExitStatus run(int argc, char** argv) {
   if (arguments_ask_about_program(argc, argv)) return kExitSuccess;
+  run_report_start();
   RunState state;
   if (const ExitStatus s = arguments_parse(argc, argv, state.args); s != kExitSuccess) return s;
+  run_report_run(state.args);
 
   DbSettings settings;
   if (const ExitStatus s = settings_read(settings_config_path(), settings); s != kExitSuccess) return s;
   static_assert(sizeof settings.schema == sizeof state.schema);
   std::memcpy(state.schema, settings.schema, sizeof state.schema);
   std::memcpy(current_schema, state.schema, sizeof current_schema);
-  const ExitStatus connected = connect(settings);
+  const ExitStatus connected =
+      run_report_timed(ReportPhase::kConnect, [&] { return connect(settings); });
   settings_wipe(settings);
   if (connected != kExitSuccess) return connected;
 
@@ -128,6 +139,7 @@ ExitStatus run(int argc, char** argv) {
 
 int run_main(int argc, char** argv) {
   const ExitStatus status = run(argc, argv);
+  run_report_end(status);
   std::fflush(stdout);
   return status;
 }

@@ -2,7 +2,8 @@
 // records in batches. On a randomised site, every download function must give exactly the
 // file and the console text of the program sending every statement per badge
 // (VESTRAGEN_PER_BADGE=1), including where keys differ in letter case or trailing blanks and
-// where a key has several valid rows.
+// where a key has several valid rows. The run report of the program tells every refusal its
+// console shows.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "support/random_site.h"
+#include "support/report_check.h"
 #include "support/run_program.h"
 #include "support/test_db.h"
 
@@ -28,12 +30,15 @@ class PerBadgeEquivalenceTest : public ::testing::TestWithParam<std::uint64_t> {
   RunResult run(const std::string& code, const std::string& file, bool per_badge,
                 long& statements) {
     RunOptions options;
-    if (per_badge) options.env = {"VESTRAGEN_PER_BADGE=1"};
+    // The reference's console is the program's without a report.
+    options.env = {per_badge ? "VESTRAGEN_PER_BADGE=1" : "VESTRAGEN_REPORT=" + report()};
     const long before = questions();
     RunResult r = site_.run({code, "T1", site_.file(file), "1"}, options);
     statements = questions() - before;
     return r;
   }
+
+  std::string report() const { return site_.file("report.jsonl"); }
 
   static long questions() {
     return std::stol(*admin().rows("SHOW GLOBAL STATUS LIKE 'Questions'")[0][1]);
@@ -59,6 +64,7 @@ TEST_P(PerBadgeEquivalenceTest, EveryFunctionWritesWhatThePerBadgeStatementsWrit
     const std::string expected = read_file(site_.file("reference.dat"));
     EXPECT_FALSE(expected.empty());
     EXPECT_TRUE(expected == read_file(site_.file("fast.dat"))) << "the files differ";
+    expect_report_matches_console(read_file(report()), fast.out, fast.status);
   }
 }
 

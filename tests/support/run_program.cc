@@ -163,3 +163,14 @@ std::unique_ptr<ChildRun> ProgramSite::start(const std::vector<std::string>& arg
   return std::make_unique<ChildRun>(built_program("vestragen"), args,
                                     site_options(options, cwd()));
 }
+
+RunResult ProgramSite::run_tool(const std::string& name, const std::vector<std::string>& args,
+                                const RunOptions& options) const {
+  return run_program(built_program(name), args, site_options(options, cwd()));
+}
+
+std::unique_ptr<ChildRun> ProgramSite::start_tool(const std::string& name,
+                                                  const std::vector<std::string>& args,
+                                                  const RunOptions& options) const {
+  return std::make_unique<ChildRun>(built_program(name), args, site_options(options, cwd()));
+}

@@ -79,6 +79,12 @@ class ProgramSite {
                                   const RunOptions& options = {}) const;
   // vestragen-inspect, from the same working directory against the same server.
   RunResult inspect(const std::vector<std::string>& args, const RunOptions& options = {}) const;
+  // Another built program (vestragen-site) run the same way.
+  RunResult run_tool(const std::string& name, const std::vector<std::string>& args,
+                     const RunOptions& options = {}) const;
+  std::unique_ptr<ChildRun> start_tool(const std::string& name,
+                                       const std::vector<std::string>& args,
+                                       const RunOptions& options = {}) const;
 
  private:
   ScopedTempDir dir_;

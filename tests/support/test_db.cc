@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "db/connection.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -188,6 +189,12 @@ void create_client_schema(const std::string& name) {
   db.exec("CREATE DATABASE " + quoted + " CHARACTER SET latin1; USE " + quoted + ";" +
           project_sql("client.sql") + "\nGRANT SELECT ON " + quoted +
           ".* TO 'vestragen'@'%'; USE KvBasis;");
+}
+
+void load_demo_site() {
+  for (const char* schema : {"MNDNORD", "MNDSUED", "MNDWEST"}) create_client_schema(schema);
+  admin().exec(read_file(std::string(VESTRAGEN_SOURCE_DIR) + "/scripts/demo-site.sql") +
+               "\nUSE KvBasis;");
 }
 
 void DbTest::SetUp() {

@@ -66,6 +66,9 @@ void add_client(int num, const std::string& schema);
 // The terminal serves client num (license 1).
 void link_terminal(const std::string& terminal, int num);
 
+// The demo site of scripts/demo-site.sql, with its client schemas MNDNORD, MNDSUED, MNDWEST.
+void load_demo_site();
+
 // A site of one client and one terminal: client MNDA (1), terminal T1 with reader 1 in zone
 // Z1, where class 5 is authorised; badges 000001 to count of MNDA, valid since ten days,
 // person P<n>, location 100 ("NRD"), each of the class that class_sql (an SQL expression of
