@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <unordered_set>
 
 #include "db/escape.h"
 #include "db/schemas.h"
@@ -12,40 +11,43 @@ namespace {
 
 std::uint64_t passes_begun = 0;
 
+constexpr int kKeyKinds = 5;
+
 struct Pass {
   std::uint64_t id = 0;  // 0: no pass
   std::string schema;
-  std::unordered_set<std::string> keys[4];  // by PrefetchKey
+  std::unordered_set<std::string> keys[kKeyKinds];  // by PrefetchKey
 };
 Pass pass;
 
-// A statement's list of keys stays well below the server's packet limit (16 MB by default).
-constexpr std::size_t kKeysPerStatement = 20000;
+// The fall-backs of the run, for a report to show.
+std::vector<PrefetchFallback> fallbacks;
 
 std::unordered_set<std::string>& keys_of(PrefetchKey kind) {
   return pass.keys[static_cast<int>(kind)];
 }
 
+bool env_is_one(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && std::strcmp(value, "1") == 0;
+}
+
 // Reads the rows for keys into rows; false when the statement failed.
-bool read_rows(PrefetchedRows& rows, std::string_view per_badge_format, const std::string& tables,
-               const std::vector<const std::string*>& keys, PrefetchPick pick) {
-  std::string values;
-  for (const std::string* key : keys) {
-    values += values.empty() ? "('" : ", ('";
-    values += db_escape(*key) + "')";
-  }
+bool read_rows(PrefetchedRows& rows, const LookupStatement& lookup,
+               const std::vector<std::string>& keys) {
   std::string statement;
-  if (prefetch_statement(per_badge_format, values, tables, statement, pick) != 0) return false;
+  if (prefetch_statement(lookup, keys, statement) != 0) return false;
   QueryCursor cursor;
-  cursor.query_text = statement.c_str();
-  if (db_open_cursor(cursor) != 0) return false;
+  if (!prefetch_open_batch(lookup.purpose, statement, cursor)) return false;
   const unsigned columns = db_column_count(cursor);
   DbRow row = nullptr;
   PrefetchRow candidate;
+  std::string key;
   while (db_fetch_row(cursor, row) == 0) {
-    const std::string key = row[0] == nullptr ? "" : row[0];
+    key.assign(row[0] == nullptr ? "" : row[0]);
     candidate.packed.clear();
-    for (unsigned i = 1; i < columns; ++i) candidate.add(row[i]);
+    for (unsigned i = 1; i < columns; ++i)
+      candidate.add(row[i]);
     const auto [slot, added] = rows.first_rows.try_emplace(key);
     PrefetchRow& kept = slot->second;
     if (added) {
@@ -57,7 +59,7 @@ bool read_rows(PrefetchedRows& rows, std::string_view per_badge_format, const st
     // picks for that statement, and this statement's plan may differ; so rows of one key
     // that disagree leave the key to its own statement.
     if (candidate.packed == kept.packed) continue;
-    if (pick == PrefetchPick::kLatestFirstColumn) {
+    if (lookup.pick == PrefetchPick::kLatestFirstColumn) {
       const char* latest = kept.first();
       const char* date = candidate.first();
       const int order = date == nullptr     ? (latest == nullptr ? 0 : -1)
@@ -79,8 +81,7 @@ bool read_rows(PrefetchedRows& rows, std::string_view per_badge_format, const st
 }  // namespace
 
 bool prefetch_enabled() {
-  const char* per_badge = std::getenv("VESTRAGEN_PER_BADGE");
-  return per_badge == nullptr || std::strcmp(per_badge, "1") != 0;
+  return !env_is_one("VESTRAGEN_PER_BADGE");
 }
 
 void prefetch_pass_begin(const char* schema) {
@@ -94,71 +95,101 @@ void prefetch_note_badge(const BadgeRecord& badge) {
   if (pass.id == 0) return;
   keys_of(PrefetchKey::kBadgeNumber).insert(badge.AswNum);
   keys_of(PrefetchKey::kPerson).insert(badge.AswPnr);
+  keys_of(PrefetchKey::kClass).insert(badge.AswBkl);
   if (std::strcmp(badge.AswBkl, "0  ") == 0) {
     keys_of(PrefetchKey::kClassGroup).insert(badge.AswGrp);
     keys_of(PrefetchKey::kClassPerson).insert(badge.AswPnr);
   }
 }
 
-void prefetch_pass_end() { pass = Pass{}; }
+void prefetch_pass_end() {
+  pass = Pass{};
+}
 
 std::uint64_t prefetch_pass() {
   if (pass.id == 0 || pass.schema != current_schema) return 0;
   return pass.id;
 }
 
-int prefetch_statement(std::string_view per_badge_format, const std::string& keys,
-                       const std::string& tables, std::string& out, PrefetchPick pick) {
+const std::unordered_set<std::string>& prefetch_keys(PrefetchKey kind) {
+  return keys_of(kind);
+}
+
+const std::vector<PrefetchFallback>& prefetch_fallbacks() {
+  return fallbacks;
+}
+
+bool prefetch_open_batch(const char* lookup, const std::string& statement, QueryCursor& cursor) {
+  const bool broken = env_is_one("VESTRAGEN_TEST_BREAK_BATCH");
+  // A word no server takes before the statement: a syntax error, as a server without the
+  // statement's syntax would answer.
+  const std::string refused = broken ? "VESTRAGEN_TEST_BREAK_BATCH " + statement : std::string();
+  cursor.query_text = broken ? refused.c_str() : statement.c_str();
+  const int rc = db_open_cursor(cursor);
+  cursor.query_text = nullptr;
+  if (rc == 0) return true;
+  fallbacks.push_back({pass.schema, lookup, rc});
+  return false;
+}
+
+int prefetch_statement(const LookupStatement& lookup, const std::vector<std::string>& keys,
+                       std::string& out) {
   // The statement as the per-badge lookup sends it, with the key compared to pass_keys.k;
   // its FROM list is replaced below.
   std::string text;
-  if (const int rc = sql_fill_template(per_badge_format, {"pass_keys.k"}, {""}, text); rc != 0) {
+  if (const int rc = sql_fill_template(lookup.format, {"pass_keys.k"}, {""}, text); rc != 0) {
     return rc;
   }
   const std::size_t select = text.find("SELECT");
   const std::size_t from = text.find(" FROM ", select);
   const std::size_t where = text.find(" WHERE ", from);
-  if (select == std::string::npos || from == std::string::npos || where == std::string::npos) {
+  if (select == std::string::npos || from == std::string::npos || where == std::string::npos ||
+      keys.empty() || keys.size() > kLiteralTableMax) {
     return RC_BAD_TEMPLATE;
   }
-  std::string conditions = text.substr(where);
-  if (pick == PrefetchPick::kLatestFirstColumn) {
+  std::string_view conditions = std::string_view(text).substr(where);
+  if (lookup.pick == PrefetchPick::kLatestFirstColumn) {
     conditions = conditions.substr(0, conditions.find(" ORDER BY "));
   }
-  out = "WITH pass_keys(k) AS (VALUES " + keys + ") SELECT STRAIGHT_JOIN pass_keys.k, " +
-        text.substr(select + 6, from - select - 6) + " FROM pass_keys, " + tables + conditions;
+  // The key table first and the tables in their given order: the server looks each key up
+  // through the tables' indexes, however little it may know about the key table.
+  out = "SELECT STRAIGHT_JOIN pass_keys.k, ";
+  out.append(text, select + 6, from - select - 6);
+  out += " FROM ";
+  out += sql_literal_table(keys, "pass_keys", "k");
+  out += ", ";
+  out += lookup.pass_tables;
+  out += conditions;
   return 0;
 }
 
-PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, std::string_view per_badge_format,
-                               PrefetchKey kind, const std::string& tables, const char* key,
-                               const PrefetchRow*& row, PrefetchPick pick) {
+PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, const LookupStatement& statement,
+                               const char* key, const PrefetchRow*& row) {
   const std::uint64_t id = prefetch_pass();
   if (id == 0) return PrefetchAnswer::kNone;
-  const std::unordered_set<std::string>& keys = keys_of(kind);
+  const std::unordered_set<std::string>& keys = keys_of(statement.kind);
   if (keys.count(key) == 0) return PrefetchAnswer::kNone;
   if (rows.pass != id) {
     rows.pass = id;
     rows.first_rows.clear();
-    std::vector<const std::string*> chunk;
+    rows.own_answers.clear();
+    std::vector<std::string> chunk;
     rows.usable = true;
     for (const std::string& k : keys) {
-      chunk.push_back(&k);
-      if (chunk.size() == kKeysPerStatement) {
-        rows.usable = rows.usable && read_rows(rows, per_badge_format, tables, chunk, pick);
+      chunk.push_back("'" + db_escape(k) + "'");
+      if (chunk.size() == kLiteralTableMax) {
+        rows.usable = rows.usable && read_rows(rows, statement, chunk);
         chunk.clear();
       }
     }
-    if (!chunk.empty()) {
-      rows.usable = rows.usable && read_rows(rows, per_badge_format, tables, chunk, pick);
-    }
+    if (!chunk.empty()) rows.usable = rows.usable && read_rows(rows, statement, chunk);
   }
   // A failed statement for all keys leaves each badge to its own statement, which fails or
   // succeeds as it would have anyway.
   if (!rows.usable) return PrefetchAnswer::kNone;
   const auto found = rows.first_rows.find(key);
   if (found == rows.first_rows.end()) return PrefetchAnswer::kNoRow;
-  if (found->second.ambiguous) return PrefetchAnswer::kNone;
+  if (found->second.ambiguous) return PrefetchAnswer::kAmbiguous;
   row = &found->second;
   return PrefetchAnswer::kRow;
 }

@@ -6,17 +6,23 @@
 // VESTRAGEN_PER_BADGE=1, or for a key the pass does not know, it sends its statement per
 // badge.
 //
-// The statement for all keys is the per-badge statement with the key compared to a list of
-// the badges' own key values (so the server compares them by the column's rules, as it
-// compares the per-badge statement's value). Where the per-badge statement takes its first
+// The statement for all keys is the per-badge statement with the key compared to a table of
+// the badges' own key values, each a literal as in the per-badge statement (so the server
+// compares them by the column's rules, as it compares the per-badge statement's value); its
+// syntax is what MariaDB and MySQL both take. Where the per-badge statement takes its first
 // row, the pass answers only keys whose rows all agree; the server's plan, and with it the
-// order of the rows, may differ between the two statements, so a key whose rows disagree
-// is left to its own statement.
+// order of the rows, may differ between the two statements, so a key whose rows disagree is
+// left to its own statement (sent once per pass and key).
+//
+// A statement for many keys that the server refuses leaves its lookup to the per-badge
+// statements, which give the same answers, only more slowly; each such fall-back is noted
+// (prefetch_fallbacks) and nothing is printed.
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "db/cursor.h"
@@ -42,7 +48,30 @@ enum class PrefetchKey {
   kPerson,       // AswPnr of every badge
   kClassGroup,   // AswGrp of the badges without a class of their own (class "0")
   kClassPerson,  // AswPnr of those badges
+  kClass,        // AswBkl of every badge
 };
+
+// The keys of kind noted in the current pass (empty without one).
+const std::unordered_set<std::string>& prefetch_keys(PrefetchKey kind);
+
+// A statement for many keys that the server refused, so that its lookup fell back to the
+// per-badge statements: the client schema of the pass, the lookup (the name its statement
+// has in messages, such as "Standort des Ausweises") and the server's error number. One
+// entry per lookup and pass, in the order they happened; a run report or an inspector reads
+// them from prefetch_fallbacks(), the console never shows them (its bytes are fixed).
+struct PrefetchFallback {
+  std::string schema;
+  std::string lookup;
+  int error = 0;
+};
+const std::vector<PrefetchFallback>& prefetch_fallbacks();
+
+// Runs statement, a statement for many keys of lookup, on cursor. False when the server
+// refused it: the fall-back is noted and the caller answers with per-badge statements.
+// VESTRAGEN_TEST_BREAK_BATCH=1, a hook for the tests, makes the server refuse every such
+// statement.
+[[nodiscard]] bool prefetch_open_batch(const char* lookup, const std::string& statement,
+                                       QueryCursor& cursor);
 
 // One row, its columns packed into one text (a pass holds tens of thousands): each column a
 // tag byte, 'N' for NULL or 'V' followed by the value and a zero byte.
@@ -55,71 +84,26 @@ struct PrefetchRow {
   const char* first() const;
 };
 
+// The answer of a key's own statement, kept for the pass: rc 0 with row, or RC_NO_ROW.
+struct PrefetchOwnAnswer {
+  int rc = 0;
+  PrefetchRow row;
+};
+
 // The rows of one lookup for one pass: per key, the first row the statement delivered
 // (without its key column).
 struct PrefetchedRows {
   std::uint64_t pass = 0;
   bool usable = false;  // false: the statement failed, the lookup sends its own statements
   std::unordered_map<std::string, PrefetchRow> first_rows;
+  // The answers of the own statements of keys whose rows disagree.
+  std::unordered_map<std::string, PrefetchOwnAnswer> own_answers;
 };
 
 // Which row of a key answers: the first the statement delivers, or (for a statement that
 // orders its rows by a date, newest first) the one with the latest first column, found
 // without asking the server to sort every key's rows.
 enum class PrefetchPick { kFirst, kLatestFirstColumn };
-
-// The answer of a lookup from the pass's rows.
-enum class PrefetchAnswer {
-  kNone,   // the lookup sends its own statement
-  kNoRow,  // the pass knows the key and has no row for it
-  kRow,    // row holds the first row for the key
-};
-
-// Looks key up in the rows of the current pass, reading them the first time they are asked
-// for in the pass.
-//   per_badge_format: the lookup's per-badge statement, a printf format whose key is the
-//     text '%s' and whose FROM clause is replaced by tables;
-//   tables: the tables in the order the per-badge statement reads them, from the key's on.
-PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, std::string_view per_badge_format,
-                               PrefetchKey kind, const std::string& tables, const char* key,
-                               const PrefetchRow*& row, PrefetchPick pick = PrefetchPick::kFirst);
-
-// A prefetched row as the lookups' own code reads a fetched one: texts it may cut in place,
-// nullptr for NULL.
-class PrefetchRowCopy {
- public:
-  explicit PrefetchRowCopy(const PrefetchRow& row);
-  DbRow row() { return pointers_.data(); }
-
- private:
-  std::string texts_;
-  std::vector<char*> pointers_;
-};
-
-// Answers a lookup from the pass: true with rc RC_NO_ROW, or rc 0 after the first row for
-// key was handed to take as a row the lookup's own code may cut in place; false when the
-// lookup sends its own statement.
-template <typename Take>
-bool prefetch_answer(PrefetchedRows& rows, std::string_view per_badge_format, PrefetchKey kind,
-                     const std::string& tables, const char* key, int& rc, Take take,
-                     PrefetchPick pick = PrefetchPick::kFirst) {
-  const PrefetchRow* found = nullptr;
-  switch (prefetch_lookup(rows, per_badge_format, kind, tables, key, found, pick)) {
-    case PrefetchAnswer::kNone:
-      return false;
-    case PrefetchAnswer::kNoRow:
-      rc = RC_NO_ROW;
-      break;
-    case PrefetchAnswer::kRow: {
-      PrefetchRowCopy copy(*found);
-      take(copy.row());
-      rc = 0;
-      break;
-    }
-  }
-  query_status = rc;
-  return true;
-}
 
 // A lookup's single-row statement, as it is sent per badge and as a pass reads it for all
 // keys.
@@ -134,20 +118,35 @@ struct LookupStatement {
   PrefetchPick pick = PrefetchPick::kFirst;
 };
 
-// The one way a lookup answers for a key: from the current pass's rows when the pass knows
-// the key, else with its own statement on lookup_cursor (db_first_row). take gets the first
-// row, if there is one. Returns 0 with a row, RC_NO_ROW without, or the failed statement's
-// code; *open_rc, when given, receives the own statement's open code (0 when the pass
-// answered).
+// The answer of a lookup from the pass's rows.
+enum class PrefetchAnswer {
+  kNone,       // the lookup sends its own statement
+  kNoRow,      // the pass knows the key and has no row for it
+  kRow,        // row holds the first row for the key
+  kAmbiguous,  // the key's rows disagree: its own statement decides, once for the pass
+};
+
+// Looks key up in the rows of the current pass, reading them the first time they are asked
+// for in the pass.
+PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, const LookupStatement& statement,
+                               const char* key, const PrefetchRow*& row);
+
+// A prefetched row as the lookups' own code reads a fetched one: texts it may cut in place,
+// nullptr for NULL.
+class PrefetchRowCopy {
+ public:
+  explicit PrefetchRowCopy(const PrefetchRow& row);
+  DbRow row() { return pointers_.data(); }
+
+ private:
+  std::string texts_;
+  std::vector<char*> pointers_;
+};
+
+// Sends the lookup's per-badge statement for key on lookup_cursor (db_first_row).
 template <typename Take>
-int lookup_first_row(PrefetchedRows& rows, const LookupStatement& statement, const char* key,
-                     Take take, int* open_rc = nullptr) {
-  if (open_rc != nullptr) *open_rc = 0;
-  int rc = 0;
-  if (prefetch_answer(rows, statement.format, statement.kind, statement.pass_tables, key, rc, take,
-                      statement.pick)) {
-    return rc;
-  }
+int lookup_own_statement(const LookupStatement& statement, const char* key, Take take,
+                         int* open_rc) {
   const std::string escaped_key = db_escape(key);
   if (statement.own_tables.empty()) {
     db_format_query(statement.purpose, statement.format, escaped_key.c_str());
@@ -158,9 +157,58 @@ int lookup_first_row(PrefetchedRows& rows, const LookupStatement& statement, con
   return db_first_row(take, open_rc);
 }
 
-// The statement for a list of keys (a VALUES list, escaped), from the per-badge statement;
+// The one way a lookup answers for a key: from the current pass's rows when the pass knows
+// the key, else with its own statement on lookup_cursor (db_first_row). take gets the first
+// row, if there is one. Returns 0 with a row, RC_NO_ROW without, or the failed statement's
+// code; *open_rc, when given, receives the own statement's open code (0 when the pass
+// answered). The result is also left in query_status.
+template <typename Take>
+int lookup_first_row(PrefetchedRows& rows, const LookupStatement& statement, const char* key,
+                     Take take, int* open_rc = nullptr) {
+  if (open_rc != nullptr) *open_rc = 0;
+  const PrefetchRow* found = nullptr;
+  switch (prefetch_lookup(rows, statement, key, found)) {
+    case PrefetchAnswer::kNone:
+      return lookup_own_statement(statement, key, take, open_rc);
+    case PrefetchAnswer::kNoRow:
+      return query_status = RC_NO_ROW;
+    case PrefetchAnswer::kRow: {
+      PrefetchRowCopy copy(*found);
+      take(copy.row());
+      return query_status = 0;
+    }
+    case PrefetchAnswer::kAmbiguous:
+      break;
+  }
+  // The answer of the key's own statement holds for every badge of the key in the pass, as
+  // the prefetched rows do.
+  const auto kept = rows.own_answers.find(key);
+  if (kept != rows.own_answers.end()) {
+    if (kept->second.rc == 0) {
+      PrefetchRowCopy copy(kept->second.row);
+      take(copy.row());
+    }
+    return query_status = kept->second.rc;
+  }
+  PrefetchOwnAnswer answer;
+  const int rc = lookup_own_statement(
+      statement, key,
+      [&](DbRow row) {
+        for (unsigned i = 0; i < db_column_count(lookup_cursor); ++i)
+          answer.row.add(row[i]);
+        take(row);
+      },
+      open_rc);
+  if (rc == 0 || rc == RC_NO_ROW) {
+    answer.rc = rc;
+    rows.own_answers.emplace(key, std::move(answer));
+  }
+  return rc;
+}
+
+// The statement for a list of keys (each quoted and escaped), from the per-badge statement;
 // with kLatestFirstColumn without its ORDER BY. Returns 0 with the statement in out, or
-// RC_BAD_TEMPLATE when per_badge_format is not a SELECT ... FROM ... WHERE with one key.
-[[nodiscard]] int prefetch_statement(std::string_view per_badge_format, const std::string& keys,
-                                     const std::string& tables, std::string& out,
-                                     PrefetchPick pick = PrefetchPick::kFirst);
+// RC_BAD_TEMPLATE when the per-badge statement is not a SELECT ... FROM ... WHERE with one
+// key.
+[[nodiscard]] int prefetch_statement(const LookupStatement& statement,
+                                     const std::vector<std::string>& keys, std::string& out);
