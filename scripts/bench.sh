@@ -189,7 +189,7 @@ measure_runs() {
     measure "$@"
     [ "$r" -gt 0 ] || continue
     walls+=" $wall" cpus+=" $cpu" stmts+=" $statements" statuses+=" $status"
-    [ "$rss_kb" -gt "$peak" ] && peak=$rss_kb
+    if [ "$rss_kb" -gt "$peak" ]; then peak=$rss_kb; fi
   done
 }
 

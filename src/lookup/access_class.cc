@@ -1,8 +1,12 @@
 #include "lookup/access_class.h"
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <string>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "db/cursor.h"
 #include "db/escape.h"
@@ -99,17 +103,6 @@ std::string join_tables(const Source& source) {
   return tables;
 }
 
-// Runs one source for the badge: 0 with the first row's assignment written into the badge,
-// RC_NO_ROW without one, else the failed query's code (the badge unchanged).
-int resolve_from(BadgeRecord& badge, const Source& source, PrefetchedRows& pass_rows) {
-  const bool by_group = source.extra == Extra::kGroup;
-  const LookupStatement statement{source.purpose, source.query,
-                                  by_group ? PrefetchKey::kClassGroup : PrefetchKey::kClassPerson,
-                                  from_list(source.tables), join_tables(source)};
-  return lookup_first_row(pass_rows, statement, by_group ? badge.AswGrp : badge.AswPnr,
-                          [&](DbRow row) { apply_row(badge, source, row); });
-}
-
 const Source kBadgeGroup = {"Berechtigungsklasse der Ausweisgruppe", kByBadgeGroup, kBzu,
                             Extra::kGroup, true, {".Kvb408Bzu"}};
 const Source kCostCentre = {"Berechtigungsklasse der Kostenstelle", kByCostCentre, kZuoBzu,
@@ -125,28 +118,107 @@ const Source kDepartmentList = {"Berechtigungsklasse der Abteilungsliste", kByDe
 const Source kPerson = {"Berechtigungsklasse der Person", kByPerson, kBsvBzu, Extra::kNone, false,
                         {".Kvb310Bsv", ".Kvb408Bzu"}};
 
+// The sources in the order access_class_resolve asks them.
+const Source* const kChain[6] = {&kBadgeGroup, &kCostCentre,     &kCostCentreGroup,
+                                 &kDepartment, &kDepartmentList, &kPerson};
+
 // Each source's rows of the current badge pass.
 PrefetchedRows pass_rows[6];
+
+// The badges of the pass without a class of their own that reach the next source: those for
+// which no source before it holds a row. Only their persons are read for the next source;
+// a badge whose person is left out is answered by its own statement.
+struct Unresolved {
+  std::uint64_t pass = 0;
+  int sources = 0;  // the first sources that have sorted the badges out
+  std::vector<std::pair<std::string, std::string>> badges;  // group, person
+  std::unordered_set<std::string> persons;
+};
+Unresolved unresolved;
+
+// Sorts out the badges that source answers with a row of the pass (one whose rows disagree
+// may find no row with its own statement and stays).
+void drop_answered(const Source& source, const PrefetchedRows& rows) {
+  const bool by_group = source.extra == Extra::kGroup;
+  auto& badges = unresolved.badges;
+  const auto answered = [&](const std::pair<std::string, std::string>& badge) {
+    return prefetch_peek(rows, by_group ? badge.first : badge.second) == PrefetchAnswer::kRow;
+  };
+  badges.erase(std::remove_if(badges.begin(), badges.end(), answered), badges.end());
+}
+
+// The persons source index (after the first) is read for in the current pass, or nullptr for
+// all of the pass.
+const std::unordered_set<std::string>* persons_reaching(int index) {
+  const std::uint64_t pass = prefetch_pass();
+  if (pass == 0 || index == 0 || pass_rows[index].pass == pass) return nullptr;
+  if (unresolved.pass != pass) {
+    unresolved = Unresolved{};
+    unresolved.pass = pass;
+    unresolved.badges = prefetch_class_badges();
+  }
+  for (; unresolved.sources < index; ++unresolved.sources) {
+    drop_answered(*kChain[unresolved.sources], pass_rows[unresolved.sources]);
+  }
+  unresolved.persons.clear();
+  for (const auto& badge : unresolved.badges)
+    unresolved.persons.insert(badge.second);
+  return &unresolved.persons;
+}
+
+// The classes the rows of a source give, as a badge holds them once given (trailing blanks
+// cut, padded as the source pads, at most the field's width): the pass counts the zones of
+// these classes at once with its badges' own.
+void note_classes(const Source& source, const PrefetchedRows& rows) {
+  const int column = (source.extra == Extra::kNone ? 0 : 1) + 2;
+  for (const auto& [key, row] : rows.first_rows) {
+    PrefetchRowCopy copy(row);
+    const char* access_class = copy.row()[column];
+    if (access_class == nullptr) continue;
+    std::string text = access_class;
+    trim_trailing_blanks(text);
+    if (source.pad_class) text = badge_class_padded(text);
+    text.resize(std::min(text.size(), sizeof(BadgeRecord::AswBkl) - 1));
+    prefetch_note_key(PrefetchKey::kClass, text);
+  }
+}
+
+// Runs source index of the chain for the badge: 0 with the first row's assignment written
+// into the badge, RC_NO_ROW without one, else the failed query's code (the badge unchanged).
+int resolve_from(BadgeRecord& badge, int index) {
+  const Source& source = *kChain[index];
+  PrefetchedRows& rows = pass_rows[index];
+  const bool by_group = source.extra == Extra::kGroup;
+  const std::uint64_t read_before = rows.pass;
+  LookupStatement statement{source.purpose, source.query,
+                            by_group ? PrefetchKey::kClassGroup : PrefetchKey::kClassPerson,
+                            from_list(source.tables), join_tables(source)};
+  statement.keys = persons_reaching(index);
+  const int rc = lookup_first_row(rows, statement, by_group ? badge.AswGrp : badge.AswPnr,
+                                  [&](DbRow row) { apply_row(badge, source, row); });
+  if (rows.pass != read_before && rows.usable) note_classes(source, rows);
+  return rc;
+}
 
 }  // namespace
 
 int access_class_by_badge_group(BadgeRecord& badge) {
-  return resolve_from(badge, kBadgeGroup, pass_rows[0]);
+  return resolve_from(badge, 0);
 }
 int access_class_by_cost_centre(BadgeRecord& badge) {
-  return resolve_from(badge, kCostCentre, pass_rows[1]);
+  return resolve_from(badge, 1);
 }
 int access_class_by_cost_centre_group(BadgeRecord& badge) {
-  return resolve_from(badge, kCostCentreGroup, pass_rows[2]);
+  return resolve_from(badge, 2);
 }
 int access_class_by_department(BadgeRecord& badge) {
-  return resolve_from(badge, kDepartment, pass_rows[3]);
+  return resolve_from(badge, 3);
 }
 int access_class_by_department_list(BadgeRecord& badge) {
-  return resolve_from(badge, kDepartmentList, pass_rows[4]);
+  return resolve_from(badge, 4);
 }
 int access_class_by_person(BadgeRecord& badge) {
-  return resolve_from(badge, kPerson, pass_rows[5]);
+  return resolve_from(badge, 5);
 }
 
 int access_class_resolve(BadgeRecord& badge) {

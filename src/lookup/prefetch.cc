@@ -17,6 +17,7 @@ struct Pass {
   std::uint64_t id = 0;  // 0: no pass
   std::string schema;
   std::unordered_set<std::string> keys[kKeyKinds];  // by PrefetchKey
+  std::vector<std::pair<std::string, std::string>> class_badges;
 };
 Pass pass;
 
@@ -99,6 +100,7 @@ void prefetch_note_badge(const BadgeRecord& badge) {
   if (std::strcmp(badge.AswBkl, "0  ") == 0) {
     keys_of(PrefetchKey::kClassGroup).insert(badge.AswGrp);
     keys_of(PrefetchKey::kClassPerson).insert(badge.AswPnr);
+    pass.class_badges.emplace_back(badge.AswGrp, badge.AswPnr);
   }
 }
 
@@ -113,6 +115,14 @@ std::uint64_t prefetch_pass() {
 
 const std::unordered_set<std::string>& prefetch_keys(PrefetchKey kind) {
   return keys_of(kind);
+}
+
+void prefetch_note_key(PrefetchKey kind, std::string_view key) {
+  if (pass.id != 0) keys_of(kind).emplace(key);
+}
+
+const std::vector<std::pair<std::string, std::string>>& prefetch_class_badges() {
+  return pass.class_badges;
 }
 
 const std::vector<PrefetchFallback>& prefetch_fallbacks() {
@@ -167,15 +177,20 @@ PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, const LookupStatement& stat
                                const char* key, const PrefetchRow*& row) {
   const std::uint64_t id = prefetch_pass();
   if (id == 0) return PrefetchAnswer::kNone;
-  const std::unordered_set<std::string>& keys = keys_of(statement.kind);
-  if (keys.count(key) == 0) return PrefetchAnswer::kNone;
+  const std::unordered_set<std::string>& pass_keys = keys_of(statement.kind);
+  if (pass_keys.count(key) == 0) return PrefetchAnswer::kNone;
   if (rows.pass != id) {
     rows.pass = id;
     rows.first_rows.clear();
     rows.own_answers.clear();
+    rows.keys = &pass_keys;
+    if (statement.keys != nullptr) {
+      rows.some_keys = *statement.keys;
+      rows.keys = &rows.some_keys;
+    }
     std::vector<std::string> chunk;
     rows.usable = true;
-    for (const std::string& k : keys) {
+    for (const std::string& k : *rows.keys) {
       chunk.push_back("'" + db_escape(k) + "'");
       if (chunk.size() == kLiteralTableMax) {
         rows.usable = rows.usable && read_rows(rows, statement, chunk);
@@ -184,14 +199,22 @@ PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, const LookupStatement& stat
     }
     if (!chunk.empty()) rows.usable = rows.usable && read_rows(rows, statement, chunk);
   }
+  const PrefetchAnswer answer = prefetch_peek(rows, key);
+  if (answer == PrefetchAnswer::kRow) row = &rows.first_rows.find(key)->second;
+  return answer;
+}
+
+PrefetchAnswer prefetch_peek(const PrefetchedRows& rows, std::string_view key) {
+  const std::string text(key);
+  if (rows.pass == 0 || rows.pass != prefetch_pass() || rows.keys->count(text) == 0) {
+    return PrefetchAnswer::kNone;
+  }
   // A failed statement for all keys leaves each badge to its own statement, which fails or
   // succeeds as it would have anyway.
   if (!rows.usable) return PrefetchAnswer::kNone;
-  const auto found = rows.first_rows.find(key);
+  const auto found = rows.first_rows.find(text);
   if (found == rows.first_rows.end()) return PrefetchAnswer::kNoRow;
-  if (found->second.ambiguous) return PrefetchAnswer::kAmbiguous;
-  row = &found->second;
-  return PrefetchAnswer::kRow;
+  return found->second.ambiguous ? PrefetchAnswer::kAmbiguous : PrefetchAnswer::kRow;
 }
 
 void PrefetchRow::add(const char* column) {

@@ -23,6 +23,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "db/cursor.h"
@@ -53,6 +54,13 @@ enum class PrefetchKey {
 
 // The keys of kind noted in the current pass (empty without one).
 const std::unordered_set<std::string>& prefetch_keys(PrefetchKey kind);
+
+// Notes one more key of kind in the current pass (such as a class an assignment gives).
+void prefetch_note_key(PrefetchKey kind, std::string_view key);
+
+// The group and the person (AswGrp, AswPnr) of each badge of the current pass without a class
+// of its own, in the order noted.
+const std::vector<std::pair<std::string, std::string>>& prefetch_class_badges();
 
 // A statement for many keys that the server refused, so that its lookup fell back to the
 // per-badge statements: the client schema of the pass, the lookup (the name its statement
@@ -95,6 +103,9 @@ struct PrefetchOwnAnswer {
 struct PrefetchedRows {
   std::uint64_t pass = 0;
   bool usable = false;  // false: the statement failed, the lookup sends its own statements
+  // The keys the rows were read for: the pass's keys of the lookup's kind, or some of them.
+  const std::unordered_set<std::string>* keys = nullptr;
+  std::unordered_set<std::string> some_keys;
   std::unordered_map<std::string, PrefetchRow> first_rows;
   // The answers of the own statements of keys whose rows disagree.
   std::unordered_map<std::string, PrefetchOwnAnswer> own_answers;
@@ -116,6 +127,9 @@ struct LookupStatement {
   std::string own_tables;   // the per-badge statement's FROM list; empty when format names it
   std::string pass_tables;  // the tables in the order the statement reads them from the key on
   PrefetchPick pick = PrefetchPick::kFirst;
+  // When given, the pass reads the rows for these keys (some of the pass's keys of kind) and
+  // leaves the others to their own statements.
+  const std::unordered_set<std::string>* keys = nullptr;
 };
 
 // The answer of a lookup from the pass's rows.
@@ -130,6 +144,10 @@ enum class PrefetchAnswer {
 // for in the pass.
 PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, const LookupStatement& statement,
                                const char* key, const PrefetchRow*& row);
+
+// How the rows the current pass has already read answer key (kNone when they are not read
+// yet); never sends a statement.
+PrefetchAnswer prefetch_peek(const PrefetchedRows& rows, std::string_view key);
 
 // A prefetched row as the lookups' own code reads a fetched one: texts it may cut in place,
 // nullptr for NULL.

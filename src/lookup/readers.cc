@@ -99,14 +99,15 @@ struct PassAnswers {
   };
   // By count_key: the count of any type or of type 3, of a class in a zone.
   std::unordered_map<std::string, Count> counts;
-  // The classes of the pass's badges not yet counted for all zones at once.
-  std::unordered_set<std::string> classes_to_count;
   bool batch_refused = false;  // the counts are asked one by one for the rest of the pass
 };
 PassAnswers answers;
 
-std::string count_key(bool type3, std::string_view access_class, std::string_view zone) {
-  std::string key(type3 ? "3" : "*");
+// The key of a count in PassAnswers::counts, in key (kept, so that finding a count takes no
+// new text).
+const std::string& count_key(bool type3, std::string_view access_class, std::string_view zone,
+                             std::string& key) {
+  key.assign(type3 ? "3" : "*");
   key += access_class;
   key += '\0';
   key += zone;
@@ -119,7 +120,6 @@ PassAnswers* pass_answers() {
   if (answers.pass != pass) {
     answers = PassAnswers{};
     answers.pass = pass;
-    answers.classes_to_count = prefetch_keys(PrefetchKey::kClass);
   }
   return &answers;
 }
@@ -154,9 +154,10 @@ std::vector<std::string> quoted_escaped(const std::vector<std::string>& texts) {
   return quoted;
 }
 
-// Asks both counts of access_class, and of the pass's classes not yet counted, for every
-// zone the pass's readers have, in one statement. False when it failed (each count is then
-// asked on its own).
+// Asks both counts of every class the pass knows of (its badges' classes and those of the
+// assignments it read, see PrefetchKey::kClass) and of access_class, for every zone of the
+// pass's readers, in one statement. False when it failed (each count is then asked on its
+// own).
 bool count_all_zones(PassAnswers& pass, const std::string& access_class) {
   if (pass.batch_refused) return false;
   std::vector<std::string> zones;
@@ -167,12 +168,16 @@ bool count_all_zones(PassAnswers& pass, const std::string& access_class) {
       }
     }
   }
+  if (zones.empty()) return false;
   std::vector<std::string> classes = {access_class};
-  pass.classes_to_count.erase(access_class);
-  for (const std::string& other : pass.classes_to_count)
-    classes.push_back(other);
-  pass.classes_to_count.clear();
-  if (zones.empty() || zones.size() * classes.size() > kLiteralTableMax) return false;
+  const std::unordered_set<std::string>& known = prefetch_keys(PrefetchKey::kClass);
+  // Beyond the size of one list the class is counted alone.
+  if ((known.size() + 1) * zones.size() <= kLiteralTableMax) {
+    for (const std::string& other : known) {
+      if (other != access_class) classes.push_back(other);
+    }
+  }
+  if (classes.size() * zones.size() > kLiteralTableMax) return false;
   // Each per-zone count, the class and the zone taken from the two lists, each compared as a
   // literal as in the count of one class and zone.
   const std::vector<std::string> places = {"pass_classes.c", "pass_zones.z"};
@@ -192,12 +197,13 @@ bool count_all_zones(PassAnswers& pass, const std::string& access_class) {
     return false;
   }
   DbRow row = nullptr;
+  std::string key;
   while (db_fetch_row(cursor, row) == 0) {
     if (row[0] == nullptr || row[1] == nullptr || row[2] == nullptr || row[3] == nullptr) {
       continue;
     }
-    pass.counts[count_key(false, row[0], row[1])] = {0, to_int(row[2])};
-    pass.counts[count_key(true, row[0], row[1])] = {0, to_int(row[3])};
+    pass.counts[count_key(false, row[0], row[1], key)] = {0, to_int(row[2])};
+    pass.counts[count_key(true, row[0], row[1], key)] = {0, to_int(row[3])};
   }
   db_close_cursor(cursor);
   return true;
@@ -208,7 +214,8 @@ bool count_all_zones(PassAnswers& pass, const std::string& access_class) {
 int counted(const char* format, const std::string& zone, const char* access_class, int& count) {
   PassAnswers* pass = pass_answers();
   if (pass == nullptr) return count_query(format, zone, access_class, count);
-  const std::string key = count_key(format == kZoneCountZtb3Query, access_class, zone);
+  static std::string key;
+  count_key(format == kZoneCountZtb3Query, access_class, zone, key);
   auto found = pass->counts.find(key);
   if (found == pass->counts.end() && count_all_zones(*pass, access_class)) {
     found = pass->counts.find(key);
