@@ -132,7 +132,7 @@ struct Unresolved {
   std::uint64_t pass = 0;
   int sources = 0;  // the first sources that have sorted the badges out
   std::vector<std::pair<std::string, std::string>> badges;  // group, person
-  std::unordered_set<std::string> persons;
+  PrefetchTextSet persons;
 };
 Unresolved unresolved;
 
@@ -149,7 +149,7 @@ void drop_answered(const Source& source, const PrefetchedRows& rows) {
 
 // The persons source index (after the first) is read for in the current pass, or nullptr for
 // all of the pass.
-const std::unordered_set<std::string>* persons_reaching(int index) {
+const PrefetchTextSet* persons_reaching(int index) {
   const std::uint64_t pass = prefetch_pass();
   if (pass == 0 || index == 0 || pass_rows[index].pass == pass) return nullptr;
   if (unresolved.pass != pass) {
@@ -190,9 +190,20 @@ int resolve_from(BadgeRecord& badge, int index) {
   PrefetchedRows& rows = pass_rows[index];
   const bool by_group = source.extra == Extra::kGroup;
   const std::uint64_t read_before = rows.pass;
+  // The FROM lists of the sources in the current client schema.
+  static std::string schema;
+  static std::string own_tables[6];
+  static std::string pass_tables[6];
+  if (schema != current_schema) {
+    schema = current_schema;
+    for (int i = 0; i < 6; ++i) {
+      own_tables[i] = from_list(kChain[i]->tables);
+      pass_tables[i] = join_tables(*kChain[i]);
+    }
+  }
   LookupStatement statement{source.purpose, source.query,
                             by_group ? PrefetchKey::kClassGroup : PrefetchKey::kClassPerson,
-                            from_list(source.tables), join_tables(source)};
+                            own_tables[index], pass_tables[index]};
   statement.keys = persons_reaching(index);
   const int rc = lookup_first_row(rows, statement, by_group ? badge.AswGrp : badge.AswPnr,
                                   [&](DbRow row) { apply_row(badge, source, row); });

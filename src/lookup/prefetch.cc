@@ -16,7 +16,7 @@ constexpr int kKeyKinds = 5;
 struct Pass {
   std::uint64_t id = 0;  // 0: no pass
   std::string schema;
-  std::unordered_set<std::string> keys[kKeyKinds];  // by PrefetchKey
+  PrefetchTextSet keys[kKeyKinds];  // by PrefetchKey
   std::vector<std::pair<std::string, std::string>> class_badges;
 };
 Pass pass;
@@ -24,7 +24,7 @@ Pass pass;
 // The fall-backs of the run, for a report to show.
 std::vector<PrefetchFallback> fallbacks;
 
-std::unordered_set<std::string>& keys_of(PrefetchKey kind) {
+PrefetchTextSet& keys_of(PrefetchKey kind) {
   return pass.keys[static_cast<int>(kind)];
 }
 
@@ -113,7 +113,7 @@ std::uint64_t prefetch_pass() {
   return pass.id;
 }
 
-const std::unordered_set<std::string>& prefetch_keys(PrefetchKey kind) {
+const PrefetchTextSet& prefetch_keys(PrefetchKey kind) {
   return keys_of(kind);
 }
 
@@ -177,8 +177,8 @@ PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, const LookupStatement& stat
                                const char* key, const PrefetchRow*& row) {
   const std::uint64_t id = prefetch_pass();
   if (id == 0) return PrefetchAnswer::kNone;
-  const std::unordered_set<std::string>& pass_keys = keys_of(statement.kind);
-  if (pass_keys.count(key) == 0) return PrefetchAnswer::kNone;
+  const PrefetchTextSet& pass_keys = keys_of(statement.kind);
+  if (pass_keys.find(std::string_view(key)) == pass_keys.end()) return PrefetchAnswer::kNone;
   if (rows.pass != id) {
     rows.pass = id;
     rows.first_rows.clear();
@@ -200,19 +200,18 @@ PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, const LookupStatement& stat
     if (!chunk.empty()) rows.usable = rows.usable && read_rows(rows, statement, chunk);
   }
   const PrefetchAnswer answer = prefetch_peek(rows, key);
-  if (answer == PrefetchAnswer::kRow) row = &rows.first_rows.find(key)->second;
+  if (answer == PrefetchAnswer::kRow) row = &rows.first_rows.find(std::string_view(key))->second;
   return answer;
 }
 
 PrefetchAnswer prefetch_peek(const PrefetchedRows& rows, std::string_view key) {
-  const std::string text(key);
-  if (rows.pass == 0 || rows.pass != prefetch_pass() || rows.keys->count(text) == 0) {
+  if (rows.pass == 0 || rows.pass != prefetch_pass() || rows.keys->find(key) == rows.keys->end()) {
     return PrefetchAnswer::kNone;
   }
   // A failed statement for all keys leaves each badge to its own statement, which fails or
   // succeeds as it would have anyway.
   if (!rows.usable) return PrefetchAnswer::kNone;
-  const auto found = rows.first_rows.find(text);
+  const auto found = rows.first_rows.find(key);
   if (found == rows.first_rows.end()) return PrefetchAnswer::kNoRow;
   return found->second.ambiguous ? PrefetchAnswer::kAmbiguous : PrefetchAnswer::kRow;
 }

@@ -18,7 +18,9 @@
 // statements, which give the same answers, only more slowly; each such fall-back is noted
 // (prefetch_fallbacks) and nothing is printed.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -43,6 +45,18 @@ void prefetch_pass_end();
 // switched off, or current_schema not the pass's schema.
 std::uint64_t prefetch_pass();
 
+// Texts by which a pass finds keys and rows, found by a std::string_view or a C text as well
+// (no std::string is made to look one up).
+struct PrefetchTextHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const {
+    return std::hash<std::string_view>{}(text);
+  }
+};
+using PrefetchTextSet = std::unordered_set<std::string, PrefetchTextHash, std::equal_to<>>;
+template <typename Value>
+using PrefetchTextMap = std::unordered_map<std::string, Value, PrefetchTextHash, std::equal_to<>>;
+
 // The keys of a pass, each as the badge records hold it.
 enum class PrefetchKey {
   kBadgeNumber,  // AswNum of every badge
@@ -53,7 +67,7 @@ enum class PrefetchKey {
 };
 
 // The keys of kind noted in the current pass (empty without one).
-const std::unordered_set<std::string>& prefetch_keys(PrefetchKey kind);
+const PrefetchTextSet& prefetch_keys(PrefetchKey kind);
 
 // Notes one more key of kind in the current pass (such as a class an assignment gives).
 void prefetch_note_key(PrefetchKey kind, std::string_view key);
@@ -104,11 +118,11 @@ struct PrefetchedRows {
   std::uint64_t pass = 0;
   bool usable = false;  // false: the statement failed, the lookup sends its own statements
   // The keys the rows were read for: the pass's keys of the lookup's kind, or some of them.
-  const std::unordered_set<std::string>* keys = nullptr;
-  std::unordered_set<std::string> some_keys;
-  std::unordered_map<std::string, PrefetchRow> first_rows;
+  const PrefetchTextSet* keys = nullptr;
+  PrefetchTextSet some_keys;
+  PrefetchTextMap<PrefetchRow> first_rows;
   // The answers of the own statements of keys whose rows disagree.
-  std::unordered_map<std::string, PrefetchOwnAnswer> own_answers;
+  PrefetchTextMap<PrefetchOwnAnswer> own_answers;
 };
 
 // Which row of a key answers: the first the statement delivers, or (for a statement that
@@ -123,13 +137,13 @@ struct LookupStatement {
   // The per-badge statement: a printf format whose key is '%s', with a bare %s before the key
   // for the FROM list when own_tables is given.
   const char* format;
-  PrefetchKey kind;         // which keys of a pass the lookup is asked for
-  std::string own_tables;   // the per-badge statement's FROM list; empty when format names it
-  std::string pass_tables;  // the tables in the order the statement reads them from the key on
+  PrefetchKey kind;              // which keys of a pass the lookup is asked for
+  std::string_view own_tables;   // the per-badge statement's FROM list; empty when format has it
+  std::string_view pass_tables;  // the tables in the order the statement reads them from the key on
   PrefetchPick pick = PrefetchPick::kFirst;
   // When given, the pass reads the rows for these keys (some of the pass's keys of kind) and
   // leaves the others to their own statements.
-  const std::unordered_set<std::string>* keys = nullptr;
+  const PrefetchTextSet* keys = nullptr;
 };
 
 // The answer of a lookup from the pass's rows.
@@ -169,8 +183,8 @@ int lookup_own_statement(const LookupStatement& statement, const char* key, Take
   if (statement.own_tables.empty()) {
     db_format_query(statement.purpose, statement.format, escaped_key.c_str());
   } else {
-    db_format_query(statement.purpose, statement.format, statement.own_tables.c_str(),
-                    escaped_key.c_str());
+    const std::string tables(statement.own_tables);
+    db_format_query(statement.purpose, statement.format, tables.c_str(), escaped_key.c_str());
   }
   return db_first_row(take, open_rc);
 }
@@ -200,7 +214,7 @@ int lookup_first_row(PrefetchedRows& rows, const LookupStatement& statement, con
   }
   // The answer of the key's own statement holds for every badge of the key in the pass, as
   // the prefetched rows do.
-  const auto kept = rows.own_answers.find(key);
+  const auto kept = rows.own_answers.find(std::string_view(key));
   if (kept != rows.own_answers.end()) {
     if (kept->second.rc == 0) {
       PrefetchRowCopy copy(kept->second.row);

@@ -170,7 +170,7 @@ bool count_all_zones(PassAnswers& pass, const std::string& access_class) {
   }
   if (zones.empty()) return false;
   std::vector<std::string> classes = {access_class};
-  const std::unordered_set<std::string>& known = prefetch_keys(PrefetchKey::kClass);
+  const PrefetchTextSet& known = prefetch_keys(PrefetchKey::kClass);
   // Beyond the size of one list the class is counted alone.
   if ((known.size() + 1) * zones.size() <= kLiteralTableMax) {
     for (const std::string& other : known) {
