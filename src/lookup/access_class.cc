@@ -4,9 +4,6 @@
 #include <cstring>
 #include <initializer_list>
 #include <string>
-#include <unordered_set>
-#include <utility>
-#include <vector>
 
 #include "db/cursor.h"
 #include "db/escape.h"
@@ -125,45 +122,20 @@ const Source* const kChain[6] = {&kBadgeGroup, &kCostCentre,     &kCostCentreGro
 // Each source's rows of the current badge pass.
 PrefetchedRows pass_rows[6];
 
-// The badges of the pass without a class of their own that reach the next source: those for
-// which no source before it holds a row. Only their persons are read for the next source;
-// a badge whose person is left out is answered by its own statement.
-struct Unresolved {
-  std::uint64_t pass = 0;
-  int sources = 0;  // the first sources that have sorted the badges out
-  std::vector<std::pair<std::string, std::string>> badges;  // group, person
-  PrefetchTextSet persons;
-};
-Unresolved unresolved;
-
-// Sorts out the badges that source answers with a row of the pass (one whose rows disagree
-// may find no row with its own statement and stays).
-void drop_answered(const Source& source, const PrefetchedRows& rows) {
-  const bool by_group = source.extra == Extra::kGroup;
-  auto& badges = unresolved.badges;
-  const auto answered = [&](const std::pair<std::string, std::string>& badge) {
-    return prefetch_peek(rows, by_group ? badge.first : badge.second) == PrefetchAnswer::kRow;
-  };
-  badges.erase(std::remove_if(badges.begin(), badges.end(), answered), badges.end());
-}
-
-// The persons source index (after the first) is read for in the current pass, or nullptr for
-// all of the pass.
-const PrefetchTextSet* persons_reaching(int index) {
-  const std::uint64_t pass = prefetch_pass();
-  if (pass == 0 || index == 0 || pass_rows[index].pass == pass) return nullptr;
-  if (unresolved.pass != pass) {
-    unresolved = Unresolved{};
-    unresolved.pass = pass;
-    unresolved.badges = prefetch_class_badges();
+// The persons of chunk that the source at index (after the first) is read for: those of the
+// chunk's badges without a class of their own that no source before it answers with a row
+// (as far as their rows are read; a badge whose rows disagree may find no row with its own
+// statement and counts as not answered). A badge whose person is left out is answered by its
+// own statement.
+void persons_reaching(int index, int chunk, PrefetchTextSet& wanted) {
+  for (const auto& [group, person] : prefetch_class_badges(chunk)) {
+    bool answered = false;
+    for (int before = 0; before < index && !answered; ++before) {
+      const std::string& key = kChain[before]->extra == Extra::kGroup ? group : person;
+      answered = prefetch_peek(pass_rows[before], key) == PrefetchAnswer::kRow;
+    }
+    if (!answered) wanted.insert(person);
   }
-  for (; unresolved.sources < index; ++unresolved.sources) {
-    drop_answered(*kChain[unresolved.sources], pass_rows[unresolved.sources]);
-  }
-  unresolved.persons.clear();
-  for (const auto& badge : unresolved.badges)
-    unresolved.persons.insert(badge.second);
-  return &unresolved.persons;
 }
 
 // The classes the rows of a source give, as a badge holds them once given (trailing blanks
@@ -189,7 +161,6 @@ int resolve_from(BadgeRecord& badge, int index) {
   const Source& source = *kChain[index];
   PrefetchedRows& rows = pass_rows[index];
   const bool by_group = source.extra == Extra::kGroup;
-  const std::uint64_t read_before = rows.pass;
   // The FROM lists of the sources in the current client schema.
   static std::string schema;
   static std::string own_tables[6];
@@ -204,10 +175,21 @@ int resolve_from(BadgeRecord& badge, int index) {
   LookupStatement statement{source.purpose, source.query,
                             by_group ? PrefetchKey::kClassGroup : PrefetchKey::kClassPerson,
                             own_tables[index], pass_tables[index]};
-  statement.keys = persons_reaching(index);
+  if (index > 0) {
+    statement.keys_for = [index](int chunk, PrefetchTextSet& wanted) {
+      persons_reaching(index, chunk, wanted);
+    };
+  }
+  // Rows taken so far in the pass, to see when a chunk brought more.
+  static std::uint64_t noted_pass[6];
+  static std::size_t taken[6];
   const int rc = lookup_first_row(rows, statement, by_group ? badge.AswGrp : badge.AswPnr,
                                   [&](DbRow row) { apply_row(badge, source, row); });
-  if (rows.pass != read_before && rows.usable) note_classes(source, rows);
+  if (rows.pass != noted_pass[index] || rows.first_rows.size() != taken[index]) {
+    noted_pass[index] = rows.pass;
+    taken[index] = rows.first_rows.size();
+    note_classes(source, rows);
+  }
   return rc;
 }
 

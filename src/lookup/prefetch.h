@@ -1,10 +1,17 @@
 #pragma once
 // A badge pass reads what its lookups need for the whole client schema at once: a few
 // statements per schema instead of several per badge. Within a pass (from badges_open to
-// badges_close) each lookup sends its own statement once for all the keys of the pass's
-// badges and then answers each badge from those rows; outside a pass, with
-// VESTRAGEN_PER_BADGE=1, or for a key the pass does not know, it sends its statement per
-// badge.
+// badges_close) each lookup sends its own statement for all the keys of a chunk of the
+// pass's badges (kChunkBadges of them, in the badge list's order) and then answers the badges
+// from those rows; outside a pass, with VESTRAGEN_PER_BADGE=1, or for a key the pass does not
+// know, it sends its statement per badge.
+//
+// While the program works through one chunk, the rows of the next are read ahead on a second
+// connection (db/side_connection.h) by a thread of the pass, for every lookup the pass has
+// asked so far; a chunk the program needs before that thread has begun it is read on the
+// program's own connection. Only the reading moves: every answer is taken on the program's
+// thread in the badges' order, so records and messages come exactly as without it. When the
+// second connection cannot be opened, everything is read on the program's connection.
 //
 // The statement for all keys is the per-badge statement with the key compared to a table of
 // the badges' own key values, each a literal as in the per-badge statement (so the server
@@ -36,10 +43,14 @@
 // reference behaviour (lookups per badge, each record inserted and committed on its own).
 bool prefetch_enabled();
 
-// Starts a pass over the badges of schema and notes the keys of each of its badges.
+// Starts a pass over the badges of schema and notes the keys of each of its badges, in the
+// badge list's order; the end waits for the rows being read ahead.
 void prefetch_pass_begin(const char* schema);
 void prefetch_note_badge(const BadgeRecord& badge);
 void prefetch_pass_end();
+
+// Badges per chunk; VESTRAGEN_TEST_PASS_CHUNK=N, a hook for the tests, makes chunks of N.
+inline constexpr std::size_t kChunkBadges = 2000;
 
 // The pass answering lookups now, or 0 when they send their own statements: no pass, passes
 // switched off, or current_schema not the pass's schema.
@@ -66,15 +77,16 @@ enum class PrefetchKey {
   kClass,        // AswBkl of every badge
 };
 
-// The keys of kind noted in the current pass (empty without one).
-const PrefetchTextSet& prefetch_keys(PrefetchKey kind);
+// The keys of kind noted in the current pass (empty without one), each with the chunk of the
+// first badge that has it.
+const PrefetchTextMap<int>& prefetch_keys(PrefetchKey kind);
 
 // Notes one more key of kind in the current pass (such as a class an assignment gives).
 void prefetch_note_key(PrefetchKey kind, std::string_view key);
 
 // The group and the person (AswGrp, AswPnr) of each badge of the current pass without a class
-// of its own, in the order noted.
-const std::vector<std::pair<std::string, std::string>>& prefetch_class_badges();
+// of its own whose person first comes in chunk (as a kClassPerson key), in the order noted.
+const std::vector<std::pair<std::string, std::string>>& prefetch_class_badges(int chunk);
 
 // A statement for many keys that the server refused, so that its lookup fell back to the
 // per-badge statements: the client schema of the pass, the lookup (the name its statement
@@ -113,12 +125,16 @@ struct PrefetchOwnAnswer {
 };
 
 // The rows of one lookup for one pass: per key, the first row the statement delivered
-// (without its key column).
+// (without its key column), for the chunks read so far.
 struct PrefetchedRows {
   std::uint64_t pass = 0;
-  bool usable = false;  // false: the statement failed, the lookup sends its own statements
-  // The keys the rows were read for: the pass's keys of the lookup's kind, or some of them.
-  const PrefetchTextSet* keys = nullptr;
+  PrefetchKey kind = PrefetchKey::kBadgeNumber;
+  // Per chunk of the pass: 0 not read, 1 read, -1 its statement failed (its keys are left to
+  // their own statements).
+  std::vector<signed char> chunks;
+  bool fell_back = false;  // a failed statement of the pass is noted
+  // For a lookup that reads only some keys of a chunk (LookupStatement::keys_for): those.
+  bool some = false;
   PrefetchTextSet some_keys;
   PrefetchTextMap<PrefetchRow> first_rows;
   // The answers of the own statements of keys whose rows disagree.
@@ -141,9 +157,10 @@ struct LookupStatement {
   std::string_view own_tables;   // the per-badge statement's FROM list; empty when format has it
   std::string_view pass_tables;  // the tables in the order the statement reads them from the key on
   PrefetchPick pick = PrefetchPick::kFirst;
-  // When given, the pass reads the rows for these keys (some of the pass's keys of kind) and
-  // leaves the others to their own statements.
-  const PrefetchTextSet* keys = nullptr;
+  // When given, the pass reads the rows of a chunk only for the keys this leaves in wanted
+  // (called with the chunk, on the program's thread, when a badge first needs the chunk);
+  // the others are answered by their own statements. Such a lookup is not read ahead.
+  std::function<void(int chunk, PrefetchTextSet& wanted)> keys_for = nullptr;
 };
 
 // The answer of a lookup from the pass's rows.

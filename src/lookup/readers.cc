@@ -170,10 +170,10 @@ bool count_all_zones(PassAnswers& pass, const std::string& access_class) {
   }
   if (zones.empty()) return false;
   std::vector<std::string> classes = {access_class};
-  const PrefetchTextSet& known = prefetch_keys(PrefetchKey::kClass);
+  const PrefetchTextMap<int>& known = prefetch_keys(PrefetchKey::kClass);
   // Beyond the size of one list the class is counted alone.
   if ((known.size() + 1) * zones.size() <= kLiteralTableMax) {
-    for (const std::string& other : known) {
+    for (const auto& [other, chunk] : known) {
       if (other != access_class) classes.push_back(other);
     }
   }
