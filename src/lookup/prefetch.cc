@@ -1,5 +1,6 @@
 #include "lookup/prefetch.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -241,25 +242,42 @@ class AheadReader {
   }
 
   // The read asked for rows and chunk: nullptr when it was never asked or was taken back
-  // before the reader began it (the caller reads it then); else the finished read, waited
-  // for. A read is handed out once.
-  std::shared_ptr<ChunkRead> take(const PrefetchedRows* rows, int chunk) {
+  // before the reader began it (the caller reads it then); else the finished read. While the
+  // reader is still at it, the program's thread reads other chunks the reader has not begun
+  // with read_here, so that both connections work. A read is handed out once.
+  template <typename ReadHere>
+  std::shared_ptr<ChunkRead> take(const PrefetchedRows* rows, int chunk, ReadHere read_here) {
     std::unique_lock<std::mutex> lock(mutex_);
-    for (auto it = queued_.begin(); it != queued_.end(); ++it) {
-      if ((*it)->rows == rows && (*it)->chunk == chunk) {
-        queued_.erase(it);
+    for (;;) {
+      const auto queued = std::find_if(queued_.begin(), queued_.end(), [&](const auto& read) {
+        return read->rows == rows && read->chunk == chunk;
+      });
+      if (queued != queued_.end()) {
+        queued_.erase(queued);
         forget(rows, chunk);
         return nullptr;
       }
+      const auto asked = std::find_if(asked_.begin(), asked_.end(), [&](const auto& read) {
+        return read->rows == rows && read->chunk == chunk;
+      });
+      if (asked == asked_.end()) return nullptr;
+      const std::shared_ptr<ChunkRead> found = *asked;
+      if (done_.count(found.get()) != 0) {
+        forget(rows, chunk);
+        return found;
+      }
+      if (queued_.empty()) {
+        changed_.wait(lock);
+        continue;
+      }
+      // It stays asked, to be handed out when it is needed.
+      const std::shared_ptr<ChunkRead> other = queued_.front();
+      queued_.pop_front();
+      lock.unlock();
+      read_here(*other);
+      lock.lock();
+      done_.insert(other.get());
     }
-    for (const auto& read : asked_) {
-      if (read->rows != rows || read->chunk != chunk) continue;
-      const std::shared_ptr<ChunkRead> found = read;
-      changed_.wait(lock, [&] { return done_.count(found.get()) != 0; });
-      forget(rows, chunk);
-      return found;
-    }
-    return nullptr;
   }
 
   // On the reader's thread: how a read of rows and chunk that it finished and has not handed
@@ -426,7 +444,8 @@ void read_ahead(PrefetchedRows& rows, const LookupStatement& statement, int chun
 // Makes sure the rows of chunk are read, by the reader or else here, and asks for the next.
 void read_chunk_of(PrefetchedRows& rows, const LookupStatement& statement, int chunk) {
   if (rows.chunks[chunk] == 0) {
-    std::shared_ptr<ChunkRead> read = reading.ahead ? reading.ahead->take(&rows, chunk) : nullptr;
+    std::shared_ptr<ChunkRead> read =
+        reading.ahead ? reading.ahead->take(&rows, chunk, read_here) : nullptr;
     // What failed on the second connection is asked again on the program's: its answer
     // decides whether the lookup falls back.
     if (!read || read->rc != 0) {
