@@ -37,6 +37,18 @@ std::string SideConnection::escape(std::string_view value) {
   return escaped;
 }
 
+int SideConnection::query_stored(const std::string& statement, MysqlResult& result) {
+  if (mysql_real_query(mysql_, statement.data(), statement.size()) != 0) {
+    return static_cast<int>(mysql_errno(mysql_));
+  }
+  result.reset(mysql_store_result(mysql_));
+  if (!result) {
+    const unsigned error = mysql_errno(mysql_);
+    return error != 0 ? static_cast<int>(error) : -1;
+  }
+  return 0;
+}
+
 int SideConnection::query(const std::string& statement,
                           const std::function<void(DbRow row, unsigned columns)>& each_row) {
   if (mysql_real_query(mysql_, statement.data(), statement.size()) != 0) {

@@ -139,6 +139,10 @@ struct ChunkRead {
   int rc = 0;
   PrefetchTextMap<PrefetchRow> rows_read;
   PrefetchTextMap<PrefetchOwnAnswer> own_answers;
+  // Instead, for no rows (rows nullptr): the badge list of the next client schema.
+  std::string list_schema;
+  std::string list_statement;
+  MysqlResult list;
 };
 
 LookupStatement statement_of(const ChunkRead& read) {
@@ -266,18 +270,39 @@ class AheadReader {
         forget(rows, chunk);
         return found;
       }
-      if (queued_.empty()) {
+      const auto other_chunk = std::find_if(queued_.begin(), queued_.end(),
+                                            [](const auto& read) { return read->rows != nullptr; });
+      if (other_chunk == queued_.end()) {
         changed_.wait(lock);
         continue;
       }
       // It stays asked, to be handed out when it is needed.
-      const std::shared_ptr<ChunkRead> other = queued_.front();
-      queued_.pop_front();
+      const std::shared_ptr<ChunkRead> other = *other_chunk;
+      queued_.erase(other_chunk);
       lock.unlock();
       read_here(*other);
       lock.lock();
       done_.insert(other.get());
     }
+  }
+
+  // The badge list read ahead, once read; nullptr when none was asked or it had not begun.
+  std::shared_ptr<ChunkRead> take_list() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    const auto queued = std::find_if(queued_.begin(), queued_.end(),
+                                     [](const auto& read) { return read->rows == nullptr; });
+    if (queued != queued_.end()) {
+      queued_.erase(queued);
+      forget(nullptr, -1);
+      return nullptr;
+    }
+    const auto asked = std::find_if(asked_.begin(), asked_.end(),
+                                    [](const auto& read) { return read->rows == nullptr; });
+    if (asked == asked_.end()) return nullptr;
+    const std::shared_ptr<ChunkRead> found = *asked;
+    changed_.wait(lock, [&] { return done_.count(found.get()) != 0; });
+    forget(nullptr, -1);
+    return found;
   }
 
   // On the reader's thread: how a read of rows and chunk that it finished and has not handed
@@ -306,6 +331,14 @@ class AheadReader {
   }
 
  private:
+  void finish(const std::shared_ptr<ChunkRead>& read) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_.insert(read.get());
+    }
+    changed_.notify_all();
+  }
+
   void forget(const PrefetchedRows* rows, int chunk) {
     for (auto it = asked_.begin(); it != asked_.end(); ++it) {
       if ((*it)->rows == rows && (*it)->chunk == chunk) {
@@ -328,8 +361,13 @@ class AheadReader {
         read = queued_.front();
         queued_.pop_front();
       }
-      RowTaker taker(read->rows_read, read->pick);
       SideConnection& connection = connection_;
+      if (read->rows == nullptr) {
+        read->rc = connection.query_stored(read->list_statement, read->list);
+        finish(read);
+        continue;
+      }
+      RowTaker taker(read->rows_read, read->pick);
       read->rc = read_chunk(
           *read, [&](std::string_view value) { return connection.escape(value); },
           [&](const std::string& statement) {
@@ -337,11 +375,7 @@ class AheadReader {
                                     [&](DbRow row, unsigned columns) { taker.take(row, columns); });
           });
       if (read->rc == 0) answer_disagreeing(*read, connection);
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        done_.insert(read.get());
-      }
-      changed_.notify_all();
+      finish(read);
     }
     SideConnection::thread_end();
   }
@@ -383,6 +417,30 @@ AheadReader* ahead_reader() {
     }
   }
   return reading.ahead.get();
+}
+
+// The badge list of the next client schema, read ahead by the pass before.
+struct NextList {
+  std::string schema;
+  MysqlResult list;
+  bool asked = false;  // in the current pass
+};
+NextList next_list;
+
+// Asks the reader for the badge list of the client schema visited after this one, once per
+// pass, when the program works through the pass's last chunk: the reader has little left to
+// read then.
+void read_next_list_ahead() {
+  char schema[kSchemaNameSize];
+  if (next_list.asked || schemas_next(schema) != 0) return;
+  next_list.asked = true;
+  AheadReader* reader = ahead_reader();
+  if (reader == nullptr) return;
+  auto read = std::make_shared<ChunkRead>();
+  read->chunk = -1;
+  read->list_schema = schema;
+  read->list_statement = badges_statement(schema);
+  reader->ask(std::move(read));
 }
 
 void note_fallback(PrefetchedRows& rows, const char* lookup, int rc) {
@@ -454,6 +512,7 @@ void read_chunk_of(PrefetchedRows& rows, const LookupStatement& statement, int c
     }
     take_read(rows, *read);
   }
+  if (chunk + 1 >= chunk_count()) read_next_list_ahead();
   read_ahead(rows, statement, chunk + 1);
 }
 
@@ -491,9 +550,23 @@ void prefetch_note_badge(const BadgeRecord& badge) {
 }
 
 void prefetch_pass_end() {
+  if (reading.ahead) {
+    if (const std::shared_ptr<ChunkRead> read = reading.ahead->take_list(); read && read->rc == 0) {
+      next_list.schema = read->list_schema;
+      next_list.list = std::move(read->list);
+    }
+  }
+  next_list.asked = false;
   // The reader stops before the pass's keys, which its reads point into, go.
   reading.ahead.reset();
   pass = Pass{};
+}
+
+bool prefetch_badge_list(const char* schema, MysqlResult& result) {
+  if (!next_list.list || next_list.schema != schema) return false;
+  result = std::move(next_list.list);
+  next_list.schema.clear();
+  return true;
 }
 
 std::uint64_t prefetch_pass() {

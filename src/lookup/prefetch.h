@@ -49,6 +49,11 @@ void prefetch_pass_begin(const char* schema);
 void prefetch_note_badge(const BadgeRecord& badge);
 void prefetch_pass_end();
 
+// When the pass's reader has read ahead the badge list of schema (that of the next client
+// schema of the list being visited, read near the end of the pass before), moves it into
+// result and returns true; else false (the caller asks for it).
+bool prefetch_badge_list(const char* schema, MysqlResult& result);
+
 // Badges per chunk; VESTRAGEN_TEST_PASS_CHUNK=N, a hook for the tests, makes chunks of N.
 inline constexpr std::size_t kChunkBadges = 2000;
 
