@@ -131,28 +131,28 @@ void persons_reaching(int index, int chunk, PrefetchTextSet& wanted) {
   for (const auto& [group, person] : prefetch_class_badges(chunk)) {
     bool answered = false;
     for (int before = 0; before < index && !answered; ++before) {
-      const std::string& key = kChain[before]->extra == Extra::kGroup ? group : person;
-      answered = prefetch_peek(pass_rows[before], key) == PrefetchAnswer::kRow;
+      // The person's chunk is this one; the group's is found.
+      answered = kChain[before]->extra == Extra::kGroup
+                     ? prefetch_peek(pass_rows[before], group) == PrefetchAnswer::kRow
+                     : prefetch_peek(pass_rows[before], person, chunk) == PrefetchAnswer::kRow;
     }
     if (!answered) wanted.insert(person);
   }
 }
 
-// The classes the rows of a source give, as a badge holds them once given (trailing blanks
-// cut, padded as the source pads, at most the field's width): the pass counts the zones of
-// these classes at once with its badges' own.
-void note_classes(const Source& source, const PrefetchedRows& rows) {
+// Notes the class a row of source gives, as a badge holds it once given (trailing blanks cut,
+// padded as the source pads, at most the field's width): the pass counts the zones of these
+// classes at once with its badges' own.
+void note_class(const Source& source, const PrefetchRow& row) {
   const int column = (source.extra == Extra::kNone ? 0 : 1) + 2;
-  for (const auto& [key, row] : rows.first_rows) {
-    PrefetchRowCopy copy(row);
-    const char* access_class = copy.row()[column];
-    if (access_class == nullptr) continue;
-    std::string text = access_class;
-    trim_trailing_blanks(text);
-    if (source.pad_class) text = badge_class_padded(text);
-    text.resize(std::min(text.size(), sizeof(BadgeRecord::AswBkl) - 1));
-    prefetch_note_key(PrefetchKey::kClass, text);
-  }
+  PrefetchRowCopy copy(row);
+  const char* access_class = copy.row()[column];
+  if (access_class == nullptr) return;
+  std::string text = access_class;
+  trim_trailing_blanks(text);
+  if (source.pad_class) text = badge_class_padded(text);
+  text.resize(std::min(text.size(), sizeof(BadgeRecord::AswBkl) - 1));
+  prefetch_note_key(PrefetchKey::kClass, text);
 }
 
 // Runs source index of the chain for the badge: 0 with the first row's assignment written
@@ -180,17 +180,9 @@ int resolve_from(BadgeRecord& badge, int index) {
       persons_reaching(index, chunk, wanted);
     };
   }
-  // Rows taken so far in the pass, to see when a chunk brought more.
-  static std::uint64_t noted_pass[6];
-  static std::size_t taken[6];
-  const int rc = lookup_first_row(rows, statement, by_group ? badge.AswGrp : badge.AswPnr,
-                                  [&](DbRow row) { apply_row(badge, source, row); });
-  if (rows.pass != noted_pass[index] || rows.first_rows.size() != taken[index]) {
-    noted_pass[index] = rows.pass;
-    taken[index] = rows.first_rows.size();
-    note_classes(source, rows);
-  }
-  return rc;
+  statement.on_row = [&source](const PrefetchRow& row) { note_class(source, row); };
+  return lookup_first_row(rows, statement, by_group ? badge.AswGrp : badge.AswPnr,
+                          [&](DbRow row) { apply_row(badge, source, row); });
 }
 
 }  // namespace

@@ -68,8 +68,10 @@ int chunk_count() {
 }
 
 void note_key(PrefetchKey kind, std::string_view key, int chunk) {
-  const auto [slot, added] = pass.keys[kind_index(kind)].try_emplace(std::string(key), chunk);
-  if (!added) return;
+  PrefetchTextMap<int>& keys = pass.keys[kind_index(kind)];
+  // Most keys come again (a person's badges, the classes): found without making a text.
+  if (keys.find(key) != keys.end()) return;
+  const auto slot = keys.emplace(std::string(key), chunk).first;
   auto& chunks = pass.chunk_keys[kind_index(kind)];
   if (chunks.size() <= static_cast<std::size_t>(chunk)) chunks.resize(chunk + 1);
   chunks[chunk].push_back(&slot->first);
@@ -450,13 +452,16 @@ void note_fallback(PrefetchedRows& rows, const char* lookup, int rc) {
 }
 
 // Takes the result of a chunk read into rows.
-void take_read(PrefetchedRows& rows, ChunkRead& read) {
+void take_read(PrefetchedRows& rows, const LookupStatement& statement, ChunkRead& read) {
   if (read.rc != 0) {
     rows.chunks[read.chunk] = -1;
     note_fallback(rows, read.purpose, read.rc);
     return;
   }
   rows.chunks[read.chunk] = 1;
+  if (statement.on_row) {
+    for (const auto& [key, row] : read.rows_read) statement.on_row(row);
+  }
   if (rows.some) rows.some_keys.merge(read.wanted);
   rows.own_answers.merge(read.own_answers);
   if (rows.first_rows.empty()) {
@@ -510,7 +515,7 @@ void read_chunk_of(PrefetchedRows& rows, const LookupStatement& statement, int c
       read = chunk_read(rows, statement, chunk);
       read_here(*read);
     }
-    take_read(rows, *read);
+    take_read(rows, statement, *read);
   }
   if (chunk + 1 >= chunk_count()) read_next_list_ahead();
   read_ahead(rows, statement, chunk + 1);
@@ -637,6 +642,15 @@ PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, const LookupStatement& stat
                                const char* key, const PrefetchRow*& row) {
   const std::uint64_t id = prefetch_pass();
   if (id == 0) return PrefetchAnswer::kNone;
+  if (rows.pass == id) {
+    // A key with rows: its chunk is read (most badges are answered so).
+    const auto found = rows.first_rows.find(std::string_view(key));
+    if (found != rows.first_rows.end()) {
+      if (found->second.ambiguous) return PrefetchAnswer::kAmbiguous;
+      row = &found->second;
+      return PrefetchAnswer::kRow;
+    }
+  }
   const int chunk = chunk_of(statement.kind, key);
   if (chunk < 0) return PrefetchAnswer::kNone;
   if (rows.pass != id) {
@@ -651,19 +665,19 @@ PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, const LookupStatement& stat
     rows.own_answers.clear();
   }
   read_chunk_of(rows, statement, chunk);
-  const PrefetchAnswer answer = prefetch_peek(rows, key);
+  const PrefetchAnswer answer = prefetch_peek(rows, key, chunk);
   if (answer == PrefetchAnswer::kRow) row = &rows.first_rows.find(std::string_view(key))->second;
   return answer;
 }
 
-PrefetchAnswer prefetch_peek(const PrefetchedRows& rows, std::string_view key) {
+PrefetchAnswer prefetch_peek(const PrefetchedRows& rows, std::string_view key, int chunk) {
+  if (chunk < 0) chunk = chunk_of(rows.kind, key);
   // On the reader's thread only what it read itself, which the program's thread does not
   // touch until it is handed out.
   if (AheadReader::reading_ahead != nullptr) {
-    return AheadReader::reading_ahead->peek(&rows, chunk_of(rows.kind, key), key);
+    return AheadReader::reading_ahead->peek(&rows, chunk, key);
   }
   if (rows.pass == 0 || rows.pass != prefetch_pass()) return PrefetchAnswer::kNone;
-  const int chunk = chunk_of(rows.kind, key);
   // A chunk whose statement failed leaves each of its badges to its own statement, which
   // fails or succeeds as it would have anyway.
   if (chunk < 0 || rows.chunks[chunk] != 1) return PrefetchAnswer::kNone;

@@ -166,6 +166,9 @@ struct LookupStatement {
   // (called with the chunk, on the program's thread, when a badge first needs the chunk);
   // the others are answered by their own statements. Such a lookup is not read ahead.
   std::function<void(int chunk, PrefetchTextSet& wanted)> keys_for = nullptr;
+  // When given, called on the program's thread with each key's row a chunk brought, as the
+  // chunk is taken into the pass's rows.
+  std::function<void(const PrefetchRow& row)> on_row = nullptr;
 };
 
 // The answer of a lookup from the pass's rows.
@@ -182,8 +185,8 @@ PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, const LookupStatement& stat
                                const char* key, const PrefetchRow*& row);
 
 // How the rows the current pass has already read answer key (kNone when they are not read
-// yet); never sends a statement.
-PrefetchAnswer prefetch_peek(const PrefetchedRows& rows, std::string_view key);
+// yet); never sends a statement. chunk: the key's chunk when the caller knows it, else -1.
+PrefetchAnswer prefetch_peek(const PrefetchedRows& rows, std::string_view key, int chunk = -1);
 
 // A prefetched row as the lookups' own code reads a fetched one: texts it may cut in place,
 // nullptr for NULL.
