@@ -524,7 +524,9 @@ void read_chunk_of(PrefetchedRows& rows, const LookupStatement& statement, int c
 }  // namespace
 
 bool prefetch_enabled() {
-  return !env_is_one("VESTRAGEN_PER_BADGE");
+  // Asked for every record staged: the environment is read once.
+  static const bool enabled = !env_is_one("VESTRAGEN_PER_BADGE");
+  return enabled;
 }
 
 void prefetch_pass_begin(const char* schema) {

@@ -40,7 +40,8 @@
 #include "lookup/badges.h"
 
 // False when VESTRAGEN_PER_BADGE=1 asks for every statement per badge, as the program's
-// reference behaviour (lookups per badge, each record inserted and committed on its own).
+// reference behaviour (lookups per badge, each record inserted and committed on its own). The
+// environment is read at the first call.
 bool prefetch_enabled();
 
 // Starts a pass over the badges of schema and notes the keys of each of its badges, in the
