@@ -5,7 +5,8 @@
 #include "db/connection.h"
 
 SideConnection::SideConnection() {
-  const MYSQL* program = db_handle();
+  MYSQL* program = db_handle();
+  program_thread_ = mysql_thread_id(program);
   MYSQL* mysql = mysql_init(nullptr);
   if (mysql == nullptr || program == nullptr || program->user == nullptr) return;
   mysql_options(mysql, MYSQL_SET_CHARSET_NAME, "latin1");
@@ -19,6 +20,10 @@ SideConnection::SideConnection() {
 
 SideConnection::~SideConnection() {
   if (mysql_ != nullptr) mysql_close(mysql_);
+}
+
+bool SideConnection::of_program_connection() const {
+  return mysql_thread_id(db_handle()) == program_thread_;
 }
 
 void SideConnection::thread_begin() {

@@ -29,6 +29,9 @@ class SideConnection {
 
   bool open() const { return mysql_ != nullptr; }
 
+  // Whether it was opened for the program's connection now open (not for one closed since).
+  bool of_program_connection() const;
+
   // A thread that uses the connection calls these at its start and end (the client library
   // keeps per-thread state).
   static void thread_begin();
@@ -49,4 +52,5 @@ class SideConnection {
 
  private:
   st_mysql* mysql_ = nullptr;
+  unsigned long program_thread_ = 0;  // the server's id of the program's connection
 };

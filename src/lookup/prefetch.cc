@@ -398,26 +398,23 @@ class AheadReader {
 
 thread_local AheadReader* AheadReader::reading_ahead = nullptr;
 
-// The second connection, opened when a pass first reads ahead and kept for the run (none when
-// the server refused it, asked once per run), and the reader of the current pass, which uses
-// it: declared after it, so that it stops first when the process ends.
+// The second connection, opened when a pass first reads ahead and kept for the run (asked for
+// once per connection of the program: when the server refuses it, everything is read on the
+// program's), and the reader of the current pass, which uses it: declared after it, so that it
+// stops first when the process ends.
 struct Reading {
   std::unique_ptr<SideConnection> side;
-  bool side_refused = false;
   std::unique_ptr<AheadReader> ahead;
 };
 Reading reading;
 
 AheadReader* ahead_reader() {
-  if (!reading.ahead && !reading.side_refused) {
-    if (!reading.side) reading.side = std::make_unique<SideConnection>();
-    if (reading.side->open()) {
-      reading.ahead = std::make_unique<AheadReader>(*reading.side);
-    } else {
-      reading.side_refused = true;
-      reading.side.reset();
-    }
+  if (reading.ahead) return reading.ahead.get();
+  // A program that connected anew (the tests do) reads ahead beside its new connection.
+  if (!reading.side || !reading.side->of_program_connection()) {
+    reading.side = std::make_unique<SideConnection>();
   }
+  if (reading.side->open()) reading.ahead = std::make_unique<AheadReader>(*reading.side);
   return reading.ahead.get();
 }
 
@@ -460,7 +457,8 @@ void take_read(PrefetchedRows& rows, const LookupStatement& statement, ChunkRead
   }
   rows.chunks[read.chunk] = 1;
   if (statement.on_row) {
-    for (const auto& [key, row] : read.rows_read) statement.on_row(row);
+    for (const auto& [key, row] : read.rows_read)
+      statement.on_row(row);
   }
   if (rows.some) rows.some_keys.merge(read.wanted);
   rows.own_answers.merge(read.own_answers);
