@@ -1,6 +1,7 @@
-// bench_run_measured: runs one program and reports its wall time, its peak resident memory
-// (from wait4's resource usage, the child alone) and its exit status on one line:
-//   wall_seconds=1.234567 max_rss_kb=5120 status=0
+// bench_run_measured: runs one program and reports its wall time, its CPU time and peak
+// resident memory (from wait4's resource usage, the child alone) and its exit status on one
+// line:
+//   wall_seconds=1.234567 cpu_seconds=0.123456 max_rss_kb=5120 status=0
 //
 //   bench_run_measured [--cwd DIR] [--stdin FILE] [--stdout FILE] -- PROGRAM [ARG ...]
 //
@@ -94,7 +95,9 @@ int main(int argc, char** argv) {
     status = WEXITSTATUS(wait_status);
   else if (WIFSIGNALED(wait_status))
     status = 128 + WTERMSIG(wait_status);
-  std::printf("wall_seconds=%.6f max_rss_kb=%ld status=%d\n", wall.count(),
+  const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+  std::printf("wall_seconds=%.6f cpu_seconds=%.6f max_rss_kb=%ld status=%d\n", wall.count(),
+              seconds(usage_of_child.ru_utime) + seconds(usage_of_child.ru_stime),
               usage_of_child.ru_maxrss, status);
   return 0;
 }

@@ -40,15 +40,15 @@ void set_seconds(MYSQL* mysql, mysql_option option, unsigned seconds) {
   if (seconds != 0) mysql_optionsv(mysql, option, &seconds);
 }
 
-// Initialises mysql and connects it. Returns 0 or the error number; mysql is initialised
-// either way when the result is not CR_OUT_OF_MEMORY.
-int open_connection(MYSQL* mysql, const char* login, const char* password, const char* server,
-                    const char* database) {
-  if (mysql_init(mysql) == nullptr) {
-    last_db_errno = CR_OUT_OF_MEMORY;
-    last_db_error = "mysql_init failed";
-    return CR_OUT_OF_MEMORY;
-  }
+// What db_connect was given, for the connections opened beside the program's.
+struct Login {
+  std::string login, password, server, database;
+  bool server_null = false, database_null = false;
+} given_login;
+
+// Sets the options on the initialised mysql and connects it. Returns 0 or the error number.
+int connect_initialised(MYSQL* mysql, const char* login, const char* password,
+                        const char* server, const char* database) {
   // latin1 is the server's name for Windows-1252: texts arrive byte for byte as stored, and
   // escaping works by the same character set.
   mysql_options(mysql, MYSQL_SET_CHARSET_NAME, "latin1");
@@ -74,6 +74,21 @@ int open_connection(MYSQL* mysql, const char* login, const char* password, const
   // Matched rather than changed rows: the cluster lock's renewal may set the time it holds.
   if (mysql_real_connect(mysql, server, login, password, database, options.port, socket,
                          CLIENT_FOUND_ROWS) == nullptr) {
+    return static_cast<int>(mysql_errno(mysql));
+  }
+  return 0;
+}
+
+// Initialises mysql and connects it. Returns 0 or the error number; mysql is initialised
+// either way when the result is not CR_OUT_OF_MEMORY.
+int open_connection(MYSQL* mysql, const char* login, const char* password, const char* server,
+                    const char* database) {
+  if (mysql_init(mysql) == nullptr) {
+    last_db_errno = CR_OUT_OF_MEMORY;
+    last_db_error = "mysql_init failed";
+    return CR_OUT_OF_MEMORY;
+  }
+  if (connect_initialised(mysql, login, password, server, database) != 0) {
     return capture_connect_error(mysql);
   }
   return 0;
@@ -117,6 +132,8 @@ st_mysql* db_handle() { return &db_connection; }
 int db_connect(const char* login, const char* password, const char* server,
                const char* database) {
   db_disconnect();
+  given_login = {login, password, server ? server : "", database ? database : "",
+                 server == nullptr, database == nullptr};
   const int rc = open_connection(&db_connection, login, password, server, database);
   db_initialised = rc != CR_OUT_OF_MEMORY;
   if (rc != 0) return rc;
@@ -146,6 +163,19 @@ void db_disconnect() {
 }
 
 void db_connection_options(const ConnectionOptions& given) { options = given; }
+
+st_mysql* db_connect_beside() {
+  MYSQL* mysql = mysql_init(nullptr);
+  if (mysql == nullptr) return nullptr;
+  const Login& l = given_login;
+  if (connect_initialised(mysql, l.login.c_str(), l.password.c_str(),
+                          l.server_null ? nullptr : l.server.c_str(),
+                          l.database_null ? nullptr : l.database.c_str()) != 0) {
+    mysql_close(mysql);
+    return nullptr;
+  }
+  return mysql;
+}
 
 unsigned db_read_timeout() { return options.read_timeout; }
 

@@ -24,6 +24,11 @@ unsigned db_read_timeout();
 [[nodiscard]] int db_connect(const char* login, const char* password, const char* server,
                const char* database);
 
+// Opens another connection with the login, server, database and options db_connect was last
+// given (not autocommit off, not the isolation level). Returns it, for mysql_close by the
+// caller, or nullptr when it could not be opened; last_db_errno stays as it was.
+st_mysql* db_connect_beside();
+
 // Closes the connection; a later db_connect opens a new one.
 void db_disconnect();
 

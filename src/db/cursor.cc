@@ -106,6 +106,16 @@ void db_rewind_cursor(QueryCursor& cursor) {
   cursor.rows_fetched = 0;
 }
 
+int db_peek_row(QueryCursor& cursor, std::uint64_t ahead, DbRow& row) {
+  if (!cursor.result || cursor.streamed) return -1;
+  const std::uint64_t index = cursor.rows_fetched + ahead;
+  if (index >= mysql_num_rows(cursor.result.get())) return RC_NO_ROW;
+  mysql_data_seek(cursor.result.get(), index);
+  row = mysql_fetch_row(cursor.result.get());
+  mysql_data_seek(cursor.result.get(), cursor.rows_fetched);
+  return row == nullptr ? -1 : 0;
+}
+
 unsigned db_column_count(const QueryCursor& cursor) {
   return cursor.result ? mysql_num_fields(cursor.result.get()) : 0;
 }

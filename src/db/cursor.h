@@ -64,6 +64,11 @@ void db_format_into(char* buffer, std::size_t size, const char* purpose, const c
 // Starts the cursor's rows again from the first.
 void db_rewind_cursor(QueryCursor& cursor);
 
+// The row ahead rows after the next one db_fetch_row would deliver (0: that one), without
+// moving the cursor; for a cursor holding its whole result. Returns 0, RC_NO_ROW past the
+// last, or -1 without result set.
+[[nodiscard]] int db_peek_row(QueryCursor& cursor, std::uint64_t ahead, DbRow& row);
+
 // The number of columns of the cursor's result; 0 without one.
 unsigned db_column_count(const QueryCursor& cursor);
 

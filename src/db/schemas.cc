@@ -1,5 +1,7 @@
 #include "db/schemas.h"
 
+#include <cstdint>
+#include <string>
 
 #include "db/cursor.h"
 #include "db/escape.h"
@@ -65,6 +67,19 @@ int schemas_fetch_all(char (&name)[kSchemaNameSize]) { return fetch_name(all_sch
 int schemas_close_all() {
   query_status = db_close_cursor(all_schemas_cursor);
   return query_status;
+}
+
+int schemas_next(char (&name)[kSchemaNameSize]) {
+  QueryCursor& list = terminal_schemas_cursor.result ? terminal_schemas_cursor : all_schemas_cursor;
+  DbRow row = nullptr;
+  for (std::uint64_t ahead = 0; db_peek_row(list, ahead, row) == 0; ++ahead) {
+    if (row[0] == nullptr) continue;
+    std::string text = row[0];
+    trim_trailing_blanks(text);
+    if (text.empty()) continue;
+    return copy_text(name, sizeof name, text.c_str()) ? 0 : RC_NO_ROW;
+  }
+  return RC_NO_ROW;
 }
 
 int db_set_schema(const char* name) {

@@ -23,6 +23,11 @@ int schemas_close_for_terminal();
 [[nodiscard]] int schemas_fetch_all(char (&name)[kSchemaNameSize]);
 int schemas_close_all();
 
+// The name the list being read (of the terminal's or of all clients) gives next, as its fetch
+// would give it, passing over rows without name; the list stays where it is. Returns 0 with
+// the name, RC_NO_ROW when no further name comes or no list is open.
+[[nodiscard]] int schemas_next(char (&name)[kSchemaNameSize]);
+
 // Asks the server to make the schema the connection's current one. Returns 1 when the
 // server accepted it and answered with a row, otherwise 0 (also when it refused it, as a
 // MariaDB server does: unqualified tables are then read from the connection's database).

@@ -1,5 +1,6 @@
 #include "lookup/access_class.h"
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -100,17 +101,6 @@ std::string join_tables(const Source& source) {
   return tables;
 }
 
-// Runs one source for the badge: 0 with the first row's assignment written into the badge,
-// RC_NO_ROW without one, else the failed query's code (the badge unchanged).
-int resolve_from(BadgeRecord& badge, const Source& source, PrefetchedRows& pass_rows) {
-  const bool by_group = source.extra == Extra::kGroup;
-  const LookupStatement statement{source.purpose, source.query,
-                                  by_group ? PrefetchKey::kClassGroup : PrefetchKey::kClassPerson,
-                                  from_list(source.tables), join_tables(source)};
-  return lookup_first_row(pass_rows, statement, by_group ? badge.AswGrp : badge.AswPnr,
-                          [&](DbRow row) { apply_row(badge, source, row); });
-}
-
 const Source kBadgeGroup = {"Berechtigungsklasse der Ausweisgruppe", kByBadgeGroup, kBzu,
                             Extra::kGroup, true, {".Kvb408Bzu"}};
 const Source kCostCentre = {"Berechtigungsklasse der Kostenstelle", kByCostCentre, kZuoBzu,
@@ -126,28 +116,95 @@ const Source kDepartmentList = {"Berechtigungsklasse der Abteilungsliste", kByDe
 const Source kPerson = {"Berechtigungsklasse der Person", kByPerson, kBsvBzu, Extra::kNone, false,
                         {".Kvb310Bsv", ".Kvb408Bzu"}};
 
+// The sources in the order access_class_resolve asks them.
+const Source* const kChain[6] = {&kBadgeGroup, &kCostCentre,     &kCostCentreGroup,
+                                 &kDepartment, &kDepartmentList, &kPerson};
+
 // Each source's rows of the current badge pass.
 PrefetchedRows pass_rows[6];
+
+// The persons of chunk that the source at index (after the first) is read for: those of the
+// chunk's badges without a class of their own that no source before it answers with a row
+// (as far as their rows are read; a badge whose rows disagree may find no row with its own
+// statement and counts as not answered). A badge whose person is left out is answered by its
+// own statement.
+void persons_reaching(int index, int chunk, PrefetchTextSet& wanted) {
+  for (const auto& [group, person] : prefetch_class_badges(chunk)) {
+    bool answered = false;
+    for (int before = 0; before < index && !answered; ++before) {
+      // The person's chunk is this one; the group's is found.
+      answered = kChain[before]->extra == Extra::kGroup
+                     ? prefetch_peek(pass_rows[before], group) == PrefetchAnswer::kRow
+                     : prefetch_peek(pass_rows[before], person, chunk) == PrefetchAnswer::kRow;
+    }
+    if (!answered) wanted.insert(person);
+  }
+}
+
+// Notes the class a row of source gives, as a badge holds it once given (trailing blanks cut,
+// padded as the source pads, at most the field's width): the pass counts the zones of these
+// classes at once with its badges' own.
+void note_class(const Source& source, const PrefetchRow& row) {
+  const int column = (source.extra == Extra::kNone ? 0 : 1) + 2;
+  PrefetchRowCopy copy(row);
+  const char* access_class = copy.row()[column];
+  if (access_class == nullptr) return;
+  std::string text = access_class;
+  trim_trailing_blanks(text);
+  if (source.pad_class) text = badge_class_padded(text);
+  text.resize(std::min(text.size(), sizeof(BadgeRecord::AswBkl) - 1));
+  prefetch_note_key(PrefetchKey::kClass, text);
+}
+
+// Runs source index of the chain for the badge: 0 with the first row's assignment written
+// into the badge, RC_NO_ROW without one, else the failed query's code (the badge unchanged).
+int resolve_from(BadgeRecord& badge, int index) {
+  const Source& source = *kChain[index];
+  PrefetchedRows& rows = pass_rows[index];
+  const bool by_group = source.extra == Extra::kGroup;
+  // The FROM lists of the sources in the current client schema.
+  static std::string schema;
+  static std::string own_tables[6];
+  static std::string pass_tables[6];
+  if (schema != current_schema) {
+    schema = current_schema;
+    for (int i = 0; i < 6; ++i) {
+      own_tables[i] = from_list(kChain[i]->tables);
+      pass_tables[i] = join_tables(*kChain[i]);
+    }
+  }
+  LookupStatement statement{source.purpose, source.query,
+                            by_group ? PrefetchKey::kClassGroup : PrefetchKey::kClassPerson,
+                            own_tables[index], pass_tables[index]};
+  if (index > 0) {
+    statement.keys_for = [index](int chunk, PrefetchTextSet& wanted) {
+      persons_reaching(index, chunk, wanted);
+    };
+  }
+  statement.on_row = [&source](const PrefetchRow& row) { note_class(source, row); };
+  return lookup_first_row(rows, statement, by_group ? badge.AswGrp : badge.AswPnr,
+                          [&](DbRow row) { apply_row(badge, source, row); });
+}
 
 }  // namespace
 
 int access_class_by_badge_group(BadgeRecord& badge) {
-  return resolve_from(badge, kBadgeGroup, pass_rows[0]);
+  return resolve_from(badge, 0);
 }
 int access_class_by_cost_centre(BadgeRecord& badge) {
-  return resolve_from(badge, kCostCentre, pass_rows[1]);
+  return resolve_from(badge, 1);
 }
 int access_class_by_cost_centre_group(BadgeRecord& badge) {
-  return resolve_from(badge, kCostCentreGroup, pass_rows[2]);
+  return resolve_from(badge, 2);
 }
 int access_class_by_department(BadgeRecord& badge) {
-  return resolve_from(badge, kDepartment, pass_rows[3]);
+  return resolve_from(badge, 3);
 }
 int access_class_by_department_list(BadgeRecord& badge) {
-  return resolve_from(badge, kDepartmentList, pass_rows[4]);
+  return resolve_from(badge, 4);
 }
 int access_class_by_person(BadgeRecord& badge) {
-  return resolve_from(badge, kPerson, pass_rows[5]);
+  return resolve_from(badge, 5);
 }
 
 int access_class_resolve(BadgeRecord& badge) {

@@ -80,7 +80,13 @@ int badge_location_text(BadgeRecord& badge) {
 }
 
 int person_attributes(BadgeRecord& badge) {
-  const std::string person_table = db_quote_identifier(current_schema) + ".Kvb300Pnr ";
+  // The person table of the current client schema, made once per schema.
+  static std::string schema;
+  static std::string person_table;
+  if (schema != current_schema) {
+    schema = current_schema;
+    person_table = db_quote_identifier(current_schema) + ".Kvb300Pnr ";
+  }
   const LookupStatement statement{"Person des Ausweises", kPersonQuery, PrefetchKey::kPerson,
                                   person_table, person_table};
   return lookup_first_row(person_rows, statement, badge.AswPnr,

@@ -7,6 +7,7 @@
 #include "db/escape.h"
 #include "base/text.h"
 #include "lookup/badge_fields.h"
+#include "lookup/prefetch.h"
 
 namespace {
 // clang-format off
@@ -39,8 +40,17 @@ long badge_type(const char* text) {
 int badges_open(const char* schema) {
   db_format_query("Ausweise des Mandanten", kBadgeQuery, db_escape(schema).c_str());
   badge_cursor.query_text = query_buffer;
+  badge_cursor.rows_fetched = 0;
+  if (prefetch_badge_list(schema, badge_cursor.result)) return query_status = 0;
   query_status = db_open_cursor(badge_cursor);
   return query_status;
+}
+
+std::string badges_statement(const char* schema) {
+  char statement[kQueryBufferSize];
+  db_format_into(statement, sizeof statement, "Ausweise des Mandanten", kBadgeQuery,
+                 db_escape(schema).c_str());
+  return statement;
 }
 
 void badges_rewind() { db_rewind_cursor(badge_cursor); }

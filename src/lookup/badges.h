@@ -38,8 +38,12 @@ struct BadgeRecord {
 
 // Opens the badge list of the client whose schema is schema: badges valid today whose
 // badge and location rows are active, ordered by number, valid-from date and class.
-// Returns 0 or the open's code.
+// Returns 0 or the open's code. The list of a schema read ahead during the pass before
+// (prefetch.h) is taken instead of asking for it again.
 [[nodiscard]] int badges_open(const char* schema);
+
+// The statement of schema's badge list, as badges_open sends it.
+std::string badges_statement(const char* schema);
 
 // The next badge into badge (cleared by the caller). Returns 0, RC_NO_ROW after the last,
 // -1 on a failed list; on anything but 0 badge is left as it was.

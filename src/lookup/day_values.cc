@@ -1,6 +1,6 @@
 #include "lookup/day_values.h"
 
-#include <cstdio>
+#include <charconv>
 #include <cstdlib>
 
 #include "db/cursor.h"
@@ -43,10 +43,17 @@ std::string format_hours_minutes(long minutes) {
   } else if (magnitude < 6000) {
     lead = " ";
   }
+  // "%s%lu,%02lu%s", written out: every badge of a run has nine of these.
   char text[48];
-  std::snprintf(text, sizeof text, "%s%lu,%02lu%s", lead, magnitude / 60, magnitude % 60,
-                minutes < 0 ? "-" : " ");
-  return text;
+  char* end = std::to_chars(text, text + sizeof text, magnitude / 60).ptr;
+  const unsigned long rest = magnitude % 60;
+  *end++ = ',';
+  *end++ = static_cast<char>('0' + rest / 10);
+  *end++ = static_cast<char>('0' + rest % 10);
+  *end++ = minutes < 0 ? '-' : ' ';
+  std::string formatted = lead;
+  formatted.append(text, end);
+  return formatted;
 }
 
 int day_values_fill(BadgeRecord& badge) {

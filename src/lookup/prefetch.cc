@@ -2,165 +2,352 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <unordered_set>
+#include <memory>
 
 #include "db/escape.h"
 #include "db/schemas.h"
+#include "db/side_connection.h"
 #include "db/sql_template.h"
+#include "lookup/chunk_read.h"
 
 namespace {
 
 std::uint64_t passes_begun = 0;
 
+constexpr int kKeyKinds = 5;
+
 struct Pass {
   std::uint64_t id = 0;  // 0: no pass
   std::string schema;
-  std::unordered_set<std::string> keys[4];  // by PrefetchKey
+  std::size_t chunk_badges = kChunkBadges;
+  std::size_t badges = 0;                // noted so far
+  PrefetchTextMap<int> keys[kKeyKinds];  // by PrefetchKey: key, chunk of its first badge
+  // By PrefetchKey and chunk: the keys whose first badge is in the chunk (into keys).
+  std::vector<std::vector<const std::string*>> chunk_keys[kKeyKinds];
+  // By chunk of the person: the badges without a class of their own, group and person.
+  std::vector<std::vector<std::pair<std::string, std::string>>> class_badges;
 };
 Pass pass;
 
-// A statement's list of keys stays well below the server's packet limit (16 MB by default).
-constexpr std::size_t kKeysPerStatement = 20000;
+// The fall-backs of the run, for a report to show.
+std::vector<PrefetchFallback> fallbacks;
 
-std::unordered_set<std::string>& keys_of(PrefetchKey kind) {
-  return pass.keys[static_cast<int>(kind)];
+bool env_is_one(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && std::strcmp(value, "1") == 0;
 }
 
-// Reads the rows for keys into rows; false when the statement failed.
-bool read_rows(PrefetchedRows& rows, std::string_view per_badge_format, const std::string& tables,
-               const std::vector<const std::string*>& keys, PrefetchPick pick) {
-  std::string values;
-  for (const std::string* key : keys) {
-    values += values.empty() ? "('" : ", ('";
-    values += db_escape(*key) + "')";
+int kind_index(PrefetchKey kind) {
+  return static_cast<int>(kind);
+}
+
+// The chunk of the pass that key of kind first comes in; -1 when the pass does not know it.
+int chunk_of(PrefetchKey kind, std::string_view key) {
+  const PrefetchTextMap<int>& keys = pass.keys[kind_index(kind)];
+  const auto found = keys.find(key);
+  return found == keys.end() ? -1 : found->second;
+}
+
+int chunk_count() {
+  return static_cast<int>((pass.badges + pass.chunk_badges - 1) / pass.chunk_badges);
+}
+
+void note_key(PrefetchKey kind, std::string_view key, int chunk) {
+  PrefetchTextMap<int>& keys = pass.keys[kind_index(kind)];
+  // Most keys come again (a person's badges, the classes): found without making a text.
+  if (keys.find(key) != keys.end()) return;
+  const auto slot = keys.emplace(std::string(key), chunk).first;
+  auto& chunks = pass.chunk_keys[kind_index(kind)];
+  if (chunks.size() <= static_cast<std::size_t>(chunk)) chunks.resize(chunk + 1);
+  chunks[chunk].push_back(&slot->first);
+}
+
+// The second connection, opened when a pass first reads ahead and kept for the run (asked for
+// once per connection of the program: when the server refuses it, everything is read on the
+// program's), and the reader of the current pass, which uses it: declared after it, so that it
+// stops first when the process ends.
+struct Reading {
+  std::unique_ptr<SideConnection> side;
+  std::unique_ptr<AheadReader> ahead;
+};
+Reading reading;
+
+AheadReader* ahead_reader() {
+  if (reading.ahead) return reading.ahead.get();
+  // A program that connected anew (the tests do) reads ahead beside its new connection.
+  if (!reading.side || !reading.side->of_program_connection()) {
+    reading.side = std::make_unique<SideConnection>();
   }
-  std::string statement;
-  if (prefetch_statement(per_badge_format, values, tables, statement, pick) != 0) return false;
-  QueryCursor cursor;
-  cursor.query_text = statement.c_str();
-  if (db_open_cursor(cursor) != 0) return false;
-  const unsigned columns = db_column_count(cursor);
-  DbRow row = nullptr;
-  PrefetchRow candidate;
-  while (db_fetch_row(cursor, row) == 0) {
-    const std::string key = row[0] == nullptr ? "" : row[0];
-    candidate.packed.clear();
-    for (unsigned i = 1; i < columns; ++i) candidate.add(row[i]);
-    const auto [slot, added] = rows.first_rows.try_emplace(key);
-    PrefetchRow& kept = slot->second;
-    if (added) {
-      kept.packed.swap(candidate.packed);
-      continue;
-    }
-    // Only the first row of a key counts for the per-badge statement (or the latest, where
-    // it puts the latest first). Which row the server delivers first depends on the plan it
-    // picks for that statement, and this statement's plan may differ; so rows of one key
-    // that disagree leave the key to its own statement.
-    if (candidate.packed == kept.packed) continue;
-    if (pick == PrefetchPick::kLatestFirstColumn) {
-      const char* latest = kept.first();
-      const char* date = candidate.first();
-      const int order = date == nullptr     ? (latest == nullptr ? 0 : -1)
-                        : latest == nullptr ? 1
-                                            : std::strcmp(date, latest);
-      if (order < 0) continue;
-      if (order > 0) {
-        kept.packed.swap(candidate.packed);
-        kept.ambiguous = false;
-        continue;
-      }
-    }
-    kept.ambiguous = true;
+  if (reading.side->open()) reading.ahead = std::make_unique<AheadReader>(*reading.side);
+  return reading.ahead.get();
+}
+
+// The badge list of the next client schema, read ahead by the pass before.
+struct NextList {
+  std::string schema;
+  MysqlResult list;
+  bool asked = false;  // in the current pass
+};
+NextList next_list;
+
+// Asks the reader for the badge list of the client schema visited after this one, once per
+// pass, when the program works through the pass's last chunk: the reader has little left to
+// read then.
+void read_next_list_ahead() {
+  char schema[kSchemaNameSize];
+  if (next_list.asked || schemas_next(schema) != 0) return;
+  next_list.asked = true;
+  AheadReader* reader = ahead_reader();
+  if (reader == nullptr) return;
+  auto read = std::make_shared<ChunkRead>();
+  read->chunk = -1;
+  read->list_schema = schema;
+  read->list_statement = badges_statement(schema);
+  reader->ask(std::move(read));
+}
+
+void note_fallback(PrefetchedRows& rows, const char* lookup, int rc) {
+  if (rows.fell_back) return;
+  rows.fell_back = true;
+  fallbacks.push_back({pass.schema, lookup, rc});
+}
+
+// Takes the result of a chunk read into rows.
+void take_read(PrefetchedRows& rows, const LookupStatement& statement, ChunkRead& read) {
+  if (read.rc != 0) {
+    rows.chunks[read.chunk] = -1;
+    note_fallback(rows, read.purpose, read.rc);
+    return;
   }
-  db_close_cursor(cursor);
-  return true;
+  rows.chunks[read.chunk] = 1;
+  if (statement.on_row) {
+    for (const auto& [key, row] : read.rows_read)
+      statement.on_row(row);
+  }
+  if (rows.some) rows.some_keys.merge(read.wanted);
+  rows.own_answers.merge(read.own_answers);
+  if (rows.first_rows.empty()) {
+    rows.first_rows.swap(read.rows_read);
+  } else {
+    rows.first_rows.merge(read.rows_read);
+  }
+}
+
+// A read of chunk of the lookup's rows.
+std::shared_ptr<ChunkRead> chunk_read(PrefetchedRows& rows, const LookupStatement& statement,
+                                      int chunk) {
+  auto read = std::make_shared<ChunkRead>();
+  read->rows = &rows;
+  read->chunk = chunk;
+  read->purpose = statement.purpose;
+  read->format = statement.format;
+  read->pick = statement.pick;
+  read->pass_tables = std::string(statement.pass_tables);
+  read->own_tables = std::string(statement.own_tables);
+  if (statement.keys_for) {
+    read->keys_for = statement.keys_for;
+  } else {
+    const auto& chunks = pass.chunk_keys[kind_index(statement.kind)];
+    if (static_cast<std::size_t>(chunk) < chunks.size()) read->keys = chunks[chunk];
+  }
+  return read;
+}
+
+// Asks the reader for chunk of a lookup, unless it is read or asked already.
+void read_ahead(PrefetchedRows& rows, const LookupStatement& statement, int chunk) {
+  const auto& chunks = pass.chunk_keys[kind_index(statement.kind)];
+  if (chunk >= chunk_count() || rows.chunks[chunk] != 0 ||
+      static_cast<std::size_t>(chunk) >= chunks.size() || chunks[chunk].empty()) {
+    return;
+  }
+  AheadReader* reader = ahead_reader();
+  if (reader != nullptr && !reader->asked(&rows, chunk)) {
+    reader->ask(chunk_read(rows, statement, chunk));
+  }
+}
+
+// Makes sure the rows of chunk are read, by the reader or else here, and asks for the next.
+void read_chunk_of(PrefetchedRows& rows, const LookupStatement& statement, int chunk) {
+  if (rows.chunks[chunk] == 0) {
+    std::shared_ptr<ChunkRead> read = reading.ahead ? reading.ahead->take(&rows, chunk) : nullptr;
+    // What failed on the second connection is asked again on the program's: its answer
+    // decides whether the lookup falls back.
+    if (!read || read->rc != 0) {
+      read = chunk_read(rows, statement, chunk);
+      chunk_read_here(*read);
+    }
+    take_read(rows, statement, *read);
+  }
+  if (chunk + 1 >= chunk_count()) read_next_list_ahead();
+  read_ahead(rows, statement, chunk + 1);
 }
 
 }  // namespace
 
 bool prefetch_enabled() {
-  const char* per_badge = std::getenv("VESTRAGEN_PER_BADGE");
-  return per_badge == nullptr || std::strcmp(per_badge, "1") != 0;
+  // Asked for every record staged: the environment is read once.
+  static const bool enabled = !env_is_one("VESTRAGEN_PER_BADGE");
+  return enabled;
 }
 
 void prefetch_pass_begin(const char* schema) {
-  pass = Pass{};
+  prefetch_pass_end();
   if (!prefetch_enabled()) return;
   pass.id = ++passes_begun;
   pass.schema = schema;
+  if (const char* chunk = std::getenv("VESTRAGEN_TEST_PASS_CHUNK")) {
+    const long badges = std::strtol(chunk, nullptr, 10);
+    if (badges > 0) pass.chunk_badges = static_cast<std::size_t>(badges);
+  }
 }
 
 void prefetch_note_badge(const BadgeRecord& badge) {
   if (pass.id == 0) return;
-  keys_of(PrefetchKey::kBadgeNumber).insert(badge.AswNum);
-  keys_of(PrefetchKey::kPerson).insert(badge.AswPnr);
+  const int chunk = static_cast<int>(pass.badges++ / pass.chunk_badges);
+  note_key(PrefetchKey::kBadgeNumber, badge.AswNum, chunk);
+  note_key(PrefetchKey::kPerson, badge.AswPnr, chunk);
+  note_key(PrefetchKey::kClass, badge.AswBkl, chunk);
   if (std::strcmp(badge.AswBkl, "0  ") == 0) {
-    keys_of(PrefetchKey::kClassGroup).insert(badge.AswGrp);
-    keys_of(PrefetchKey::kClassPerson).insert(badge.AswPnr);
+    note_key(PrefetchKey::kClassGroup, badge.AswGrp, chunk);
+    note_key(PrefetchKey::kClassPerson, badge.AswPnr, chunk);
+    const auto person_chunk =
+        static_cast<std::size_t>(chunk_of(PrefetchKey::kClassPerson, badge.AswPnr));
+    if (pass.class_badges.size() <= person_chunk) pass.class_badges.resize(person_chunk + 1);
+    pass.class_badges[person_chunk].emplace_back(badge.AswGrp, badge.AswPnr);
   }
 }
 
-void prefetch_pass_end() { pass = Pass{}; }
+void prefetch_pass_end() {
+  if (reading.ahead) {
+    if (const std::shared_ptr<ChunkRead> read = reading.ahead->take_list(); read && read->rc == 0) {
+      next_list.schema = read->list_schema;
+      next_list.list = std::move(read->list);
+    }
+  }
+  next_list.asked = false;
+  // The reader stops before the pass's keys, which its reads point into, go.
+  reading.ahead.reset();
+  pass = Pass{};
+}
+
+bool prefetch_badge_list(const char* schema, MysqlResult& result) {
+  if (!next_list.list || next_list.schema != schema) return false;
+  result = std::move(next_list.list);
+  next_list.schema.clear();
+  return true;
+}
 
 std::uint64_t prefetch_pass() {
   if (pass.id == 0 || pass.schema != current_schema) return 0;
   return pass.id;
 }
 
-int prefetch_statement(std::string_view per_badge_format, const std::string& keys,
-                       const std::string& tables, std::string& out, PrefetchPick pick) {
+const PrefetchTextMap<int>& prefetch_keys(PrefetchKey kind) {
+  return pass.keys[kind_index(kind)];
+}
+
+void prefetch_note_key(PrefetchKey kind, std::string_view key) {
+  if (pass.id != 0) note_key(kind, key, 0);
+}
+
+const std::vector<std::pair<std::string, std::string>>& prefetch_class_badges(int chunk) {
+  static const std::vector<std::pair<std::string, std::string>> none;
+  if (chunk < 0 || static_cast<std::size_t>(chunk) >= pass.class_badges.size()) return none;
+  return pass.class_badges[chunk];
+}
+
+const std::vector<PrefetchFallback>& prefetch_fallbacks() {
+  return fallbacks;
+}
+
+bool prefetch_open_batch(const char* lookup, const std::string& statement, QueryCursor& cursor) {
+  const std::string sent = chunk_statement_sent(statement);
+  cursor.query_text = sent.c_str();
+  const int rc = db_open_cursor(cursor);
+  cursor.query_text = nullptr;
+  if (rc == 0) return true;
+  fallbacks.push_back({pass.schema, lookup, rc});
+  return false;
+}
+
+int prefetch_statement(const LookupStatement& lookup, const std::vector<std::string>& keys,
+                       std::string& out) {
   // The statement as the per-badge lookup sends it, with the key compared to pass_keys.k;
   // its FROM list is replaced below.
   std::string text;
-  if (const int rc = sql_fill_template(per_badge_format, {"pass_keys.k"}, {""}, text); rc != 0) {
+  if (const int rc = sql_fill_template(lookup.format, {"pass_keys.k"}, {""}, text); rc != 0) {
     return rc;
   }
   const std::size_t select = text.find("SELECT");
   const std::size_t from = text.find(" FROM ", select);
   const std::size_t where = text.find(" WHERE ", from);
-  if (select == std::string::npos || from == std::string::npos || where == std::string::npos) {
+  if (select == std::string::npos || from == std::string::npos || where == std::string::npos ||
+      keys.empty() || keys.size() > kLiteralTableMax) {
     return RC_BAD_TEMPLATE;
   }
-  std::string conditions = text.substr(where);
-  if (pick == PrefetchPick::kLatestFirstColumn) {
+  std::string_view conditions = std::string_view(text).substr(where);
+  if (lookup.pick == PrefetchPick::kLatestFirstColumn) {
     conditions = conditions.substr(0, conditions.find(" ORDER BY "));
   }
-  out = "WITH pass_keys(k) AS (VALUES " + keys + ") SELECT STRAIGHT_JOIN pass_keys.k, " +
-        text.substr(select + 6, from - select - 6) + " FROM pass_keys, " + tables + conditions;
+  // The key table first and the tables in their given order: the server looks each key up
+  // through the tables' indexes, however little it may know about the key table.
+  out = "SELECT STRAIGHT_JOIN pass_keys.k, ";
+  out.append(text, select + 6, from - select - 6);
+  out += " FROM ";
+  out += sql_literal_table(keys, "pass_keys", "k");
+  out += ", ";
+  out += lookup.pass_tables;
+  out += conditions;
   return 0;
 }
 
-PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, std::string_view per_badge_format,
-                               PrefetchKey kind, const std::string& tables, const char* key,
-                               const PrefetchRow*& row, PrefetchPick pick) {
+PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, const LookupStatement& statement,
+                               const char* key, const PrefetchRow*& row) {
   const std::uint64_t id = prefetch_pass();
   if (id == 0) return PrefetchAnswer::kNone;
-  const std::unordered_set<std::string>& keys = keys_of(kind);
-  if (keys.count(key) == 0) return PrefetchAnswer::kNone;
-  if (rows.pass != id) {
-    rows.pass = id;
-    rows.first_rows.clear();
-    std::vector<const std::string*> chunk;
-    rows.usable = true;
-    for (const std::string& k : keys) {
-      chunk.push_back(&k);
-      if (chunk.size() == kKeysPerStatement) {
-        rows.usable = rows.usable && read_rows(rows, per_badge_format, tables, chunk, pick);
-        chunk.clear();
-      }
-    }
-    if (!chunk.empty()) {
-      rows.usable = rows.usable && read_rows(rows, per_badge_format, tables, chunk, pick);
+  if (rows.pass == id) {
+    // A key with rows: its chunk is read (most badges are answered so).
+    const auto found = rows.first_rows.find(std::string_view(key));
+    if (found != rows.first_rows.end()) {
+      if (found->second.ambiguous) return PrefetchAnswer::kAmbiguous;
+      row = &found->second;
+      return PrefetchAnswer::kRow;
     }
   }
-  // A failed statement for all keys leaves each badge to its own statement, which fails or
-  // succeeds as it would have anyway.
-  if (!rows.usable) return PrefetchAnswer::kNone;
+  const int chunk = chunk_of(statement.kind, key);
+  if (chunk < 0) return PrefetchAnswer::kNone;
+  if (rows.pass != id) {
+    rows.pass = id;
+    // Written once: the reader's thread reads it (for lookups before this one in a chain).
+    if (rows.kind != statement.kind) rows.kind = statement.kind;
+    rows.chunks.assign(chunk_count(), 0);
+    rows.fell_back = false;
+    rows.some = static_cast<bool>(statement.keys_for);
+    rows.some_keys.clear();
+    rows.first_rows.clear();
+    rows.own_answers.clear();
+  }
+  read_chunk_of(rows, statement, chunk);
+  const PrefetchAnswer answer = prefetch_peek(rows, key, chunk);
+  if (answer == PrefetchAnswer::kRow) row = &rows.first_rows.find(std::string_view(key))->second;
+  return answer;
+}
+
+PrefetchAnswer prefetch_peek(const PrefetchedRows& rows, std::string_view key, int chunk) {
+  if (chunk < 0) chunk = chunk_of(rows.kind, key);
+  // On the reader's thread only what it read itself, which the program's thread does not
+  // touch until it is handed out.
+  if (AheadReader::reading_ahead != nullptr) {
+    return AheadReader::reading_ahead->peek(&rows, chunk, key);
+  }
+  if (rows.pass == 0 || rows.pass != prefetch_pass()) return PrefetchAnswer::kNone;
+  // A chunk whose statement failed leaves each of its badges to its own statement, which
+  // fails or succeeds as it would have anyway.
+  if (chunk < 0 || rows.chunks[chunk] != 1) return PrefetchAnswer::kNone;
+  if (rows.some && rows.some_keys.find(key) == rows.some_keys.end()) return PrefetchAnswer::kNone;
   const auto found = rows.first_rows.find(key);
   if (found == rows.first_rows.end()) return PrefetchAnswer::kNoRow;
-  if (found->second.ambiguous) return PrefetchAnswer::kNone;
-  row = &found->second;
-  return PrefetchAnswer::kRow;
+  return found->second.ambiguous ? PrefetchAnswer::kAmbiguous : PrefetchAnswer::kRow;
 }
 
 void PrefetchRow::add(const char* column) {

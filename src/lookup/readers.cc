@@ -6,14 +6,16 @@
 #include <cstdlib>
 #include <map>
 #include <optional>
-#include <tuple>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
+#include "base/text.h"
 #include "db/cursor.h"
 #include "db/escape.h"
 #include "db/sql_template.h"
-#include "base/text.h"
 #include "lookup/prefetch.h"
 #include "lookup/run_listener.h"
 
@@ -96,20 +98,37 @@ struct PassAnswers {
     int rc = 0;
     std::optional<int> value;  // none: the count was not delivered
   };
-  std::map<std::tuple<const char*, std::string, std::string>, Count> counts;
+  // By count_key: the count of any type or of type 3, of a class in a zone.
+  std::unordered_map<std::string, Count> counts;
+  bool batch_refused = false;  // the counts are asked one by one for the rest of the pass
 };
 PassAnswers answers;
+
+// The key of a count in PassAnswers::counts, in key (kept, so that finding a count takes no
+// new text).
+const std::string& count_key(bool type3, std::string_view access_class, std::string_view zone,
+                             std::string& key) {
+  key.assign(type3 ? "3" : "*");
+  key += access_class;
+  key += '\0';
+  key += zone;
+  return key;
+}
 
 PassAnswers* pass_answers() {
   const std::uint64_t pass = prefetch_pass();
   if (pass == 0) return nullptr;
-  if (answers.pass != pass) answers = PassAnswers{pass, {}, {}};
+  if (answers.pass != pass) {
+    answers = PassAnswers{};
+    answers.pass = pass;
+  }
   return &answers;
 }
 
 // The readers as the reader query delivers them, ascending; a NULL column repeats the value
 // before it, as readers_fetch leaves it.
-std::vector<Reader> terminal_readers(const char* terminal, long highest) {
+const std::vector<Reader>& terminal_readers(const char* terminal, long highest) {
+  static std::vector<Reader> outside_pass;
   PassAnswers* pass = pass_answers();
   if (pass != nullptr) {
     const auto found = pass->readers.find({terminal, highest});
@@ -119,15 +138,29 @@ std::vector<Reader> terminal_readers(const char* terminal, long highest) {
   Reader reader;
   // A failed list reads as an empty one.
   (void)readers_open(terminal, highest);
-  while (readers_fetch(reader.number, reader.zone) == 0) readers.push_back(reader);
+  while (readers_fetch(reader.number, reader.zone) == 0)
+    readers.push_back(reader);
   readers_close();
-  if (pass != nullptr) pass->readers[{terminal, highest}] = readers;
-  return readers;
+  if (pass == nullptr) {
+    outside_pass = std::move(readers);
+    return outside_pass;
+  }
+  return pass->readers[{terminal, highest}] = std::move(readers);
 }
 
-// Asks both counts of access_class for every zone the pass's readers have, in one statement.
-// False when it failed (each count is then asked on its own).
-bool count_all_zones(PassAnswers& pass, const char* access_class) {
+std::vector<std::string> quoted_escaped(const std::vector<std::string>& texts) {
+  std::vector<std::string> quoted;
+  for (const std::string& text : texts)
+    quoted.push_back("'" + db_escape(text) + "'");
+  return quoted;
+}
+
+// Asks both counts of every class the pass knows of (its badges' classes and those of the
+// assignments it read, see PrefetchKey::kClass) and of access_class, for every zone of the
+// pass's readers, in one statement. False when it failed (each count is then asked on its
+// own).
+bool count_all_zones(PassAnswers& pass, const std::string& access_class) {
+  if (pass.batch_refused) return false;
   std::vector<std::string> zones;
   for (const auto& [terminal, readers] : pass.readers) {
     for (const Reader& reader : readers) {
@@ -137,40 +170,53 @@ bool count_all_zones(PassAnswers& pass, const char* access_class) {
     }
   }
   if (zones.empty()) return false;
-  std::string values;
-  for (const std::string& zone : zones) {
-    values += (values.empty() ? "('" : ", ('") + db_escape(zone) + "')";
+  std::vector<std::string> classes = {access_class};
+  const PrefetchTextMap<int>& known = prefetch_keys(PrefetchKey::kClass);
+  // Beyond the size of one list the class is counted alone.
+  if ((known.size() + 1) * zones.size() <= kLiteralTableMax) {
+    for (const auto& [other, chunk] : known) {
+      if (other != access_class) classes.push_back(other);
+    }
   }
-  // Each per-zone count, the class compared as there, the zone taken from the list.
-  const std::vector<std::string> places = {"'" + db_escape(access_class) + "'", "pass_zones.z"};
+  if (classes.size() * zones.size() > kLiteralTableMax) return false;
+  // Each per-zone count, the class and the zone taken from the two lists, each compared as a
+  // literal as in the count of one class and zone.
+  const std::vector<std::string> places = {"pass_classes.c", "pass_zones.z"};
   std::string count;
   std::string count_ztb3;
   if (sql_fill_template(kZoneCountQuery, places, {}, count) != 0 ||
       sql_fill_template(kZoneCountZtb3Query, places, {}, count_ztb3) != 0) {
     return false;
   }
-  const std::string statement = "WITH pass_zones(z) AS (VALUES " + values +
-                                ") SELECT pass_zones.z, (" + count + "), (" + count_ztb3 +
-                                ") FROM pass_zones";
+  const std::string statement = "SELECT pass_classes.c, pass_zones.z, (" + count + "), (" +
+                                count_ztb3 + ") FROM " +
+                                sql_literal_table(quoted_escaped(classes), "pass_classes", "c") +
+                                ", " + sql_literal_table(quoted_escaped(zones), "pass_zones", "z");
   QueryCursor cursor;
-  cursor.query_text = statement.c_str();
-  if (db_open_cursor(cursor) != 0) return false;
+  if (!prefetch_open_batch("Zonenberechtigungen", statement, cursor)) {
+    pass.batch_refused = true;
+    return false;
+  }
   DbRow row = nullptr;
+  std::string key;
   while (db_fetch_row(cursor, row) == 0) {
-    if (row[0] == nullptr || row[1] == nullptr || row[2] == nullptr) continue;
-    pass.counts[{kZoneCountQuery, row[0], access_class}] = {0, to_int(row[1])};
-    pass.counts[{kZoneCountZtb3Query, row[0], access_class}] = {0, to_int(row[2])};
+    if (row[0] == nullptr || row[1] == nullptr || row[2] == nullptr || row[3] == nullptr) {
+      continue;
+    }
+    pass.counts[count_key(false, row[0], row[1], key)] = {0, to_int(row[2])};
+    pass.counts[count_key(true, row[0], row[1], key)] = {0, to_int(row[3])};
   }
   db_close_cursor(cursor);
   return true;
 }
 
 // A zone count as zone_class_count gives it: count set when it was delivered. Within a pass
-// the counts of a class are asked for all the terminal's zones at once.
+// the counts of the pass's classes are asked for all the terminal's zones at once.
 int counted(const char* format, const std::string& zone, const char* access_class, int& count) {
   PassAnswers* pass = pass_answers();
   if (pass == nullptr) return count_query(format, zone, access_class, count);
-  const auto key = std::make_tuple(format, zone, std::string(access_class));
+  static std::string key;
+  count_key(format == kZoneCountZtb3Query, access_class, zone, key);
   auto found = pass->counts.find(key);
   if (found == pass->counts.end() && count_all_zones(*pass, access_class)) {
     found = pass->counts.find(key);
@@ -188,7 +234,8 @@ int counted(const char* format, const std::string& zone, const char* access_clas
 
 }  // namespace
 
-bool terminal_access_check(BadgeRecord& badge, const char* terminal, long highest, bool fill_slots) {
+bool terminal_access_check(BadgeRecord& badge, const char* terminal, long highest,
+                           bool fill_slots) {
   bool found = false;
   int count = 0;
   for (const Reader& reader : terminal_readers(terminal, highest)) {

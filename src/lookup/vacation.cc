@@ -1,8 +1,11 @@
 #include "lookup/vacation.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "db/cursor.h"
@@ -11,6 +14,9 @@
 #include "lookup/prefetch.h"
 
 namespace {
+// How many read or formatted figures a run keeps at most.
+constexpr std::size_t kKeptValues = 100000;
+
 // The entitlement query joins the person table as the days query does: its conditions
 // name PNRNUM and PnrSta, which only Kvb300Pnr holds.
 // clang-format off
@@ -20,14 +26,31 @@ constexpr char kEntitlementQuery[] =
     " SELECT  COALESCE(URVGUR, 0.0), COALESCE(URVVJR, 0.0)  FROM  %s  WHERE URVPNR = '%s'  AND URVJHR = Date_format(curdate(), '%%Y')  AND URVPNR = PNRNUM  AND ((PnrSta <> 4 AND PnrSta <> 8) OR PnrSta IS NULL)";
 // clang-format on
 
+// The server's decimal texts repeat from person to person: each is read once per run.
 double decimal_number(const char* text) {
-  return text == nullptr ? 0.0 : std::strtod(text, nullptr);
+  if (text == nullptr) return 0.0;
+  static std::unordered_map<std::string, double> read;
+  if (read.size() > kKeptValues) read.clear();
+  const auto [slot, added] = read.try_emplace(text, 0.0);
+  if (added) slot->second = std::strtod(text, nullptr);
+  return slot->second;
 }
 
-// "`schema`.first, `schema`.Kvb300Pnr ": a client table and the person table beside it.
-std::string client_tables(const char* first) {
-  const std::string schema = db_quote_identifier(current_schema);
-  return schema + "." + first + ", " + schema + ".Kvb300Pnr ";
+// "`schema`.first, `schema`.Kvb300Pnr ": a client table and the person table beside it, in
+// the current client schema (made once per schema).
+const std::string& client_tables(const char* first) {
+  static std::string schema;
+  static std::unordered_map<std::string, std::string> tables;
+  if (schema != current_schema) {
+    schema = current_schema;
+    tables.clear();
+  }
+  std::string& made = tables[first];
+  if (made.empty()) {
+    const std::string quoted = db_quote_identifier(current_schema);
+    made = quoted + "." + first + ", " + quoted + ".Kvb300Pnr ";
+  }
+  return made;
 }
 
 PrefetchedRows days_rows;
@@ -46,7 +69,7 @@ int read_figures(const BadgeRecord& badge, PrefetchedRows& pass_rows, PrefetchPi
                  int first, int count, double* figures) {
   for (int i = 0; i < count; ++i)
     figures[i] = 0.0;
-  const std::string tables = client_tables(table);
+  const std::string& tables = client_tables(table);
   const LookupStatement statement{purpose, format, PrefetchKey::kPerson, tables, tables, pick};
   return lookup_first_row(
       pass_rows, statement, badge.AswPnr,
@@ -88,9 +111,9 @@ std::string two_decimals(std::string digits) {
   digits.insert(digits.begin(), '1');
   return digits;
 }
-}  // namespace
 
-std::string format_decimal(double x) {
+// format_decimal without the kept texts.
+std::string format_decimal_once(double x) {
   // Lead and sign are chosen on the figure, the six-decimal value of x: the remaining days
   // 64.954 - 54.954 are 10 although the doubles' difference lies just below. A figure that
   // rounds up to 10.00 keeps its two blanks.
@@ -108,6 +131,18 @@ std::string format_decimal(double x) {
   const std::size_t point = text.find('.');
   if (point != std::string::npos) text[point] = ',';
   return text;
+}
+
+}  // namespace
+
+std::string format_decimal(double x) {
+  // The same figures come again and again in a run; the text depends on x alone.
+  static std::unordered_map<std::uint64_t, std::string> formatted;
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &x, sizeof bits);
+  if (const auto found = formatted.find(bits); found != formatted.end()) return found->second;
+  if (formatted.size() > kKeptValues) formatted.clear();
+  return formatted[bits] = format_decimal_once(x);
 }
 
 int vacation_values_fill(BadgeRecord& badge) {

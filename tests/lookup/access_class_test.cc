@@ -9,6 +9,7 @@
 #include "db/connection.h"
 #include "db/cursor.h"
 #include "lookup/badge_fields.h"
+#include "lookup/prefetch.h"
 #include "support/site_rows.h"
 #include "support/test_db.h"
 
@@ -233,6 +234,25 @@ TEST_F(AccessClassTest, ClientSchemaWithoutCostCentresGoesOnToTheDepartment) {
   EXPECT_EQ(1, access_class_resolve(badge));
   EXPECT_STREQ("4  ", badge.AswBkl);
   EXPECT_STREQ("A4", badge.ZuoAbt);
+}
+
+TEST_F(AccessClassTest, WithinAPassAStatementForAllKeysThatFailsIsNotedAndFallsBack) {
+  create_client_schema("MNDX");
+  admin().exec("DROP TABLE MNDX.O1003Kststelle");
+  add_source(4, {.schema = "MNDX"});
+  use_client_schema("MNDX");
+  BadgeRecord badge = badge_of_class_zero();
+  const std::size_t noted = prefetch_fallbacks().size();
+  prefetch_pass_begin("MNDX");
+  prefetch_note_badge(badge);
+  EXPECT_EQ(1, access_class_resolve(badge));
+  prefetch_pass_end();
+  EXPECT_STREQ("4  ", badge.AswBkl);
+  ASSERT_EQ(noted + 1, prefetch_fallbacks().size());
+  const PrefetchFallback& fallback = prefetch_fallbacks().back();
+  EXPECT_EQ("MNDX", fallback.schema);
+  EXPECT_EQ("Berechtigungsklasse des Kostenstellenverbunds", fallback.lookup);
+  EXPECT_EQ(1146, fallback.error);  // no such table
 }
 
 TEST_F(AccessClassTest, SchemaNameIsQuotedAsAnIdentifier) {
