@@ -9,6 +9,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <map>
+#include <set>
 #include <span>
 
 #include "base/console.h"
@@ -18,9 +19,12 @@
 #include "db/cursor.h"
 #include "db/escape.h"
 #include "db/schemas.h"
+#include "db/side_connection.h"
+#include "db/sql_template.h"
 #include "inspect/text_out.h"
 #include "lookup/attributes.h"
 #include "lookup/balance_list.h"
+#include "lookup/chunk_read.h"
 #include "lookup/readers.h"
 
 namespace {
@@ -148,10 +152,57 @@ void check_server(CheckReport& report) {
              std::string(mariadb ? "MariaDB" : "MySQL") + " server, version " + text_utf8(version));
 }
 
-// Whether the server runs the statements by which the lookups answer all the keys of a
-// client schema at once (db/sql_template.h). Reported, not yet asked of the server.
+// Whether the server runs the statements by which the lookups answer many keys at once
+// (db/sql_template.h), in their form: a derived table of the keys as literals joined to a
+// table the run reads. Some badge numbers and a number that is no badge's are asked for; the
+// server must answer each badge number, and nothing else. And whether the login may open the
+// second connection on which a run reads ahead.
 void check_batched_statements(CheckReport& report) {
-  report.add(CheckLevel::kNote, "batched statements", "not checked");
+  std::vector<std::vector<std::string>> rows;
+  int code = 0;
+  if (!query_rows("SELECT DISTINCT AswNum FROM KvBasis.Kvb301Asw WHERE AswNum IS NOT NULL "
+                  "ORDER BY AswNum LIMIT 11",
+                  rows, code)) {
+    report.add(CheckLevel::kWarning, "batched statements",
+               "not checked: the badge list cannot be read, error " + std::to_string(code));
+    return;
+  }
+  std::set<std::string> asked;
+  std::vector<std::string> literals;
+  for (const auto& row : rows) {
+    asked.insert(row[0]);
+    literals.push_back("'" + db_escape(row[0]) + "'");
+  }
+  // A key no badge has (longer than the column): its row must not come back.
+  literals.push_back("'" + std::string(40, '~') + "'");
+  const std::string statement =
+      chunk_statement_sent("SELECT STRAIGHT_JOIN pass_keys.k, a.AswNum FROM " +
+                           sql_literal_table(literals, "pass_keys", "k") +
+                           ", KvBasis.Kvb301Asw a WHERE a.AswNum = pass_keys.k");
+  std::vector<std::vector<std::string>> answers;
+  if (!query_rows(statement, answers, code)) {
+    report.add(CheckLevel::kWarning, "batched statements",
+               "the server refuses them (error " + std::to_string(code) +
+                   "): every lookup falls back to a statement per badge, with the same files "
+                   "but many times slower");
+    return;
+  }
+  std::set<std::string> answered;
+  for (const auto& row : answers)
+    answered.insert(row[0]);
+  if (answered != asked) {
+    report.add(CheckLevel::kError, "batched statements",
+               "the server answers them wrongly: " + std::to_string(asked.size()) +
+                   " badge numbers asked, " + std::to_string(answered.size()) +
+                   " other or different ones answered");
+    return;
+  }
+  const SideConnection side;
+  report.add(CheckLevel::kOk, "batched statements",
+             std::string("the server runs them") +
+                 (side.open() ? "; a second connection for reading ahead can be opened"
+                              : "; no second connection can be opened for reading ahead "
+                                "(max_user_connections?): runs read on one, more slowly"));
 }
 
 void check_names(CheckReport& report) {

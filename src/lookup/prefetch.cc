@@ -9,6 +9,7 @@
 #include "db/side_connection.h"
 #include "db/sql_template.h"
 #include "lookup/chunk_read.h"
+#include "lookup/run_listener.h"
 
 namespace {
 
@@ -106,10 +107,20 @@ void read_next_list_ahead() {
   reader->ask(std::move(read));
 }
 
+// Notes that the server refused a statement for many keys of lookup, once per lookup and pass,
+// and tells the run's listener.
+void note_fallback(const char* lookup, int rc) {
+  for (auto it = fallbacks.rbegin(); it != fallbacks.rend() && it->pass == pass.id; ++it) {
+    if (it->lookup == lookup) return;
+  }
+  fallbacks.push_back({pass.schema, lookup, rc, pass.id});
+  if (RunListener* listener = run_listener()) listener->fallback(pass.schema.c_str(), lookup, rc);
+}
+
 void note_fallback(PrefetchedRows& rows, const char* lookup, int rc) {
   if (rows.fell_back) return;
   rows.fell_back = true;
-  fallbacks.push_back({pass.schema, lookup, rc});
+  note_fallback(lookup, rc);
 }
 
 // Takes the result of a chunk read into rows.
@@ -266,7 +277,7 @@ bool prefetch_open_batch(const char* lookup, const std::string& statement, Query
   const int rc = db_open_cursor(cursor);
   cursor.query_text = nullptr;
   if (rc == 0) return true;
-  fallbacks.push_back({pass.schema, lookup, rc});
+  note_fallback(lookup, rc);
   return false;
 }
 

@@ -97,12 +97,13 @@ const std::vector<std::pair<std::string, std::string>>& prefetch_class_badges(in
 // A statement for many keys that the server refused, so that its lookup fell back to the
 // per-badge statements: the client schema of the pass, the lookup (the name its statement
 // has in messages, such as "Standort des Ausweises") and the server's error number. One
-// entry per lookup and pass, in the order they happened; a run report or an inspector reads
-// them from prefetch_fallbacks(), the console never shows them (its bytes are fixed).
+// entry per lookup and pass, in the order they happened, each also told to the run's listener
+// (RunListener::fallback); the console never shows them (its bytes are fixed).
 struct PrefetchFallback {
   std::string schema;
   std::string lookup;
   int error = 0;
+  std::uint64_t pass = 0;  // which pass of the run
 };
 const std::vector<PrefetchFallback>& prefetch_fallbacks();
 

@@ -66,6 +66,10 @@ class RunListener {
                        const std::string& /*message*/) {}
   // The badge's record, as handed to the staging table.
   virtual void record(const char* /*badge*/, const std::string& /*record*/) {}
+  // The server refused a statement for many keys of lookup (its name in messages, such as
+  // "Standort des Ausweises") with error: the lookup answers the badges of schema with its
+  // per-badge statements, slower and alike. Once per lookup and client schema.
+  virtual void fallback(const char* /*schema*/, const char* /*lookup*/, int /*error*/) {}
   // The generator is done with the schema: the two numbers of its summary line.
   virtual void schema_end(const char* /*schema*/, int /*badges*/, int /*staged*/) {}
 };

@@ -147,6 +147,14 @@ class RunReport final : public RunListener {
     add_line(line);
   }
 
+  void fallback(const char* schema, const char* lookup, int error) override {
+    std::string line = event("fallback");
+    append_text(line, "schema", schema);
+    append_text(line, "lookup", lookup);
+    append_number(line, "error", error);
+    add_line(line);
+  }
+
   void schema_end(const char* schema, int badges, int staged) override {
     std::string line = event("schema");
     append_text(line, "schema", schema);

@@ -257,6 +257,18 @@ TEST_F(InspectDemoTest, CheckIsOkOnTheDemoSiteAndNamesWhatARunLacks) {
   const RunResult ok = site_.inspect({"--format", "tsv", "check", "TOR1"});
   EXPECT_EQ(0, ok.status);
   EXPECT_EQ("", problems(ok));
+  EXPECT_NE(std::string::npos,
+            ok.out.find("ok\tbatched statements\tthe server runs them; a second connection"))
+      << ok.out;
+  {
+    // A server that refuses the statements for many keys (the tests' hook makes them a
+    // syntax error): the runs stay correct, so a warning.
+    RunOptions refusing;
+    refusing.env = {"VESTRAGEN_TEST_BREAK_BATCH=1"};
+    const RunResult r = site_.inspect({"--format", "tsv", "check", "TOR1"}, refusing);
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(0u, problems(r).find("warning the server refuses them (error 1064)")) << r.out;
+  }
   {
     const RevokedRight revoked("SELECT", "KvBasis.Kvb404Zbr");
     const RunResult r = site_.inspect({"--format", "tsv", "check", "TOR1"});

@@ -70,7 +70,8 @@ TEST_P(PerBadgeEquivalenceTest, EveryFunctionWritesWhatThePerBadgeStatementsWrit
         run(code, "chunked.dat", {"VESTRAGEN_TEST_PASS_CHUNK=7"}, chunked_statements);
     const RunResult fallen_back =
         run(code, "fallen-back.dat",
-            {"VESTRAGEN_TEST_BREAK_BATCH=1", "VESTRAGEN_TEST_PASS_CHUNK=7"},
+            {"VESTRAGEN_TEST_BREAK_BATCH=1", "VESTRAGEN_TEST_PASS_CHUNK=7",
+             "VESTRAGEN_REPORT=" + site_.file("fallen-back.jsonl")},
             fallen_back_statements);
     // The few statements per client schema are really what answered, and the refused ones
     // really left the lookups to their per-badge statements.
@@ -89,6 +90,21 @@ TEST_P(PerBadgeEquivalenceTest, EveryFunctionWritesWhatThePerBadgeStatementsWrit
     expect_report_matches_console(read_file(report()), fast.out, fast.status);
     EXPECT_TRUE(expected == read_file(site_.file("chunked.dat"))) << "the files differ";
     EXPECT_TRUE(expected == read_file(site_.file("fallen-back.dat"))) << "the files differ";
+    // The report names each refused lookup once per client schema, with the server's error
+    // (1064: the hook makes a syntax error); the batched run's names none.
+    const std::string fallen_back_report = read_file(site_.file("fallen-back.jsonl"));
+    expect_report_matches_console(fallen_back_report, fallen_back.out, fallen_back.status);
+    std::set<std::string> fallbacks;
+    for (const ReportEvent& e : report_events(fallen_back_report)) {
+      if (e.at("event") != "fallback") continue;
+      EXPECT_EQ("1064", e.at("error"));
+      EXPECT_TRUE(fallbacks.insert(e.at("schema") + "|" + e.at("lookup")).second)
+          << e.at("lookup") << " twice";
+    }
+    EXPECT_GE(fallbacks.size(), 2u);
+    for (const ReportEvent& e : report_events(read_file(report()))) {
+      EXPECT_NE("fallback", e.at("event"));
+    }
   }
 }
 
