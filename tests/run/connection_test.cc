@@ -52,6 +52,7 @@ TEST_F(ConnectionTest, AServerThatRequiresEncryptionIsReachedWithTheCaOfTheOptio
   OwnServer server({"--ssl-ca=" + certs + "/ca.pem", "--ssl-cert=" + certs + "/server.pem",
                     "--ssl-key=" + certs + "/server-key.pem", "--require-secure-transport=ON"});
   AdminDb db(server.socket());
+  load_numbered_badges(db, 30);
   // Over TCP, where encryption counts.
   site_.write_config(kTestUser, kTestPassword, "127.0.0.1", "MNDA");
   const auto accepts = [&] {
@@ -75,12 +76,15 @@ TEST_F(ConnectionTest, AServerThatRequiresEncryptionIsReachedWithTheCaOfTheOptio
     RunOptions options;
     options.env = server.env();
     if (!c.lines.empty()) options.env.push_back("VESTRAGEN_DEFAULTS_FILE=" + option_file(c.lines));
+    // Chunks of a few badges, so that the run reads ahead on a second connection.
+    options.env.push_back("VESTRAGEN_TEST_PASS_CHUNK=7");
     const long before = accepts();
-    const RunResult r = site_.run({"X", "T1", site_.file("t.dat"), "1"}, options);
+    const RunResult r = site_.run({"ZKDNL31P", "T1", site_.file("t.dat"), "1"}, options);
     EXPECT_EQ(c.status, r.status) << r.out;
     EXPECT_EQ(0u, r.out.find(c.out)) << r.out;
     if (c.status == 0) {
-      EXPECT_LT(before, accepts());
+      // The program's connection and the one reading ahead, both encrypted.
+      EXPECT_EQ(before + 2, accepts());
     } else {
       EXPECT_NE(std::string::npos, r.out.find("Pwd:**** Net:127.0.0.1")) << r.out;
     }
