@@ -32,24 +32,6 @@ const char* source_key(ClassSource source) {
   return source == ClassSource::kBadgeGroup ? "badge group" : "person";
 }
 
-const char* reason_key(RefusalReason reason) {
-  switch (reason) {
-    case RefusalReason::kNoClass:
-      return "no_class";
-    case RefusalReason::kNoAccess:
-      return "no_access";
-    case RefusalReason::kNoTimeOrAccess:
-      return "no_time_or_access";
-    case RefusalReason::kNotPermitted:
-      return "not_permitted";
-    case RefusalReason::kValueTooLong:
-      return "value_too_long";
-    case RefusalReason::kInsertRefused:
-      return "insert_refused";
-  }
-  return "";
-}
-
 const char* reason_text(RefusalReason reason) {
   switch (reason) {
     case RefusalReason::kNoClass:
@@ -64,18 +46,6 @@ const char* reason_text(RefusalReason reason) {
       return "a value does not fit the record";
     case RefusalReason::kInsertRefused:
       return "the staging table refused the record";
-  }
-  return "";
-}
-
-const char* missing_key(MissingValues what) {
-  switch (what) {
-    case MissingValues::kAccounts:
-      return "accounts";
-    case MissingValues::kVacation:
-      return "vacation";
-    case MissingValues::kLocation:
-      return "location";
   }
   return "";
 }
@@ -231,7 +201,7 @@ void text_row(std::string& out, const ExplainWalk& walk, const ExplainRow& row, 
     values.push_back({"     ", "person's balance list", text_shown(row.balance_list)});
   if (!values.empty()) out += "    values the lookups gave:\n" + text_table(values);
   for (const ExplainMissing& missing : row.missing) {
-    out += "    without " + std::string(missing_key(missing.what)) + ": " +
+    out += "    without " + std::string(missing_values_name(missing.what)) + ": " +
            text_shown(last_line(missing.message)) + "\n";
   }
   switch (row.verdict) {
@@ -415,7 +385,7 @@ std::string tsv_report(const Explanation& e) {
                            tsv_field(row.vacation_values[v])});
       }
       for (const ExplainMissing& missing : row.missing) {
-        out += tsv_line({fn, n, "missing", missing_key(missing.what), std::to_string(missing.code),
+        out += tsv_line({fn, n, "missing", missing_values_name(missing.what), std::to_string(missing.code),
                          tsv_field(missing.message)});
       }
       switch (row.verdict) {
@@ -428,7 +398,7 @@ std::string tsv_report(const Explanation& e) {
           break;
         }
         case RowVerdict::kRefused:
-          out += tsv_line({fn, n, "refused", reason_key(row.reason), tsv_field(row.message)});
+          out += tsv_line({fn, n, "refused", refusal_reason_name(row.reason), tsv_field(row.message)});
           break;
         case RowVerdict::kLeftOut:
           out += tsv_line({fn, n, "left_out", tsv_field(row.left_out)});
@@ -533,7 +503,7 @@ std::string json_report(const Explanation& e) {
       out += "},\"missing\":[";
       for (std::size_t m = 0; m < row.missing.size(); ++m) {
         out += std::string(m ? "," : "") +
-               "{\"what\":" + json_plain(missing_key(row.missing[m].what)) +
+               "{\"what\":" + json_plain(missing_values_name(row.missing[m].what)) +
                ",\"code\":" + std::to_string(row.missing[m].code) +
                ",\"message\":" + json_string(row.missing[m].message) + "}";
       }
@@ -551,7 +521,7 @@ std::string json_report(const Explanation& e) {
           break;
         }
         case RowVerdict::kRefused:
-          out += ",\"verdict\":\"refused\",\"reason\":" + json_plain(reason_key(row.reason)) +
+          out += ",\"verdict\":\"refused\",\"reason\":" + json_plain(refusal_reason_name(row.reason)) +
                  ",\"message\":" + json_string(row.message);
           break;
         case RowVerdict::kLeftOut:

@@ -40,6 +40,10 @@ enum class ClassSource {
   kPerson,
 };
 
+// The names a run report and the inspector's output give them (fixed: scripts read them).
+const char* refusal_reason_name(RefusalReason reason);
+const char* missing_values_name(MissingValues what);
+
 class RunListener {
  public:
   virtual ~RunListener() = default;

@@ -27,36 +27,6 @@ using Clock = std::chrono::steady_clock;
 // The lines waiting in memory are written once they reach this size, and at the end.
 constexpr std::size_t kWriteAt = 64 * 1024;
 
-const char* reason_name(RefusalReason reason) {
-  switch (reason) {
-    case RefusalReason::kNoClass:
-      return "no_class";
-    case RefusalReason::kNoAccess:
-      return "no_access";
-    case RefusalReason::kNoTimeOrAccess:
-      return "no_time_or_access";
-    case RefusalReason::kNotPermitted:
-      return "not_permitted";
-    case RefusalReason::kValueTooLong:
-      return "value_too_long";
-    case RefusalReason::kInsertRefused:
-      return "insert_refused";
-  }
-  return "unknown";
-}
-
-const char* missing_name(MissingValues what) {
-  switch (what) {
-    case MissingValues::kAccounts:
-      return "accounts";
-    case MissingValues::kVacation:
-      return "vacation";
-    case MissingValues::kLocation:
-      return "location";
-  }
-  return "unknown";
-}
-
 // Windows-1252 text as a JSON string in UTF-8. Besides quotes and backslashes, every control
 // character (C0, DEL and C1) is escaped, so that a report line is one line and plain to read.
 void append_string(std::string& out, std::string_view text) {
@@ -131,7 +101,7 @@ class RunReport final : public RunListener {
     std::string line = event("refused");
     append_text(line, "schema", schema_);
     append_text(line, "badge", badge);
-    append_text(line, "reason", reason_name(reason));
+    append_text(line, "reason", refusal_reason_name(reason));
     append_text(line, "message", without_line_end(message));
     add_line(line);
   }
@@ -142,7 +112,7 @@ class RunReport final : public RunListener {
     append_text(line, "schema", schema_);
     append_text(line, "badge", badge.AswNum);
     append_text(line, "person", badge.AswPnr);
-    append_text(line, "what", missing_name(what));
+    append_text(line, "what", missing_values_name(what));
     append_number(line, "code", code);
     add_line(line);
   }
