@@ -70,4 +70,6 @@ void stop_on_signals() {
 
 void stop_hold() { guard_mutex().lock(); }
 
-int stop_status() { return stopping_with; }
+int stop_status() {
+  return stopping_with;
+}

@@ -47,8 +47,8 @@ struct Login {
 } given_login;
 
 // Sets the options on the initialised mysql and connects it. Returns 0 or the error number.
-int connect_initialised(MYSQL* mysql, const char* login, const char* password,
-                        const char* server, const char* database) {
+int connect_initialised(MYSQL* mysql, const char* login, const char* password, const char* server,
+                        const char* database) {
   // latin1 is the server's name for Windows-1252: texts arrive byte for byte as stored, and
   // escaping works by the same character set.
   mysql_options(mysql, MYSQL_SET_CHARSET_NAME, "latin1");
@@ -132,8 +132,12 @@ st_mysql* db_handle() { return &db_connection; }
 int db_connect(const char* login, const char* password, const char* server,
                const char* database) {
   db_disconnect();
-  given_login = {login, password, server ? server : "", database ? database : "",
-                 server == nullptr, database == nullptr};
+  given_login.login = login;
+  given_login.password = password;
+  given_login.server_null = server == nullptr;
+  given_login.server = server != nullptr ? server : "";
+  given_login.database_null = database == nullptr;
+  given_login.database = database != nullptr ? database : "";
   const int rc = open_connection(&db_connection, login, password, server, database);
   db_initialised = rc != CR_OUT_OF_MEMORY;
   if (rc != 0) return rc;

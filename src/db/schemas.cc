@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
+#include "base/text.h"
 #include "db/cursor.h"
 #include "db/escape.h"
-#include "base/text.h"
 
 char current_schema[kSchemaNameSize];
 

@@ -3,8 +3,8 @@
 // program's own connection (connection.h) goes on with its work: a badge pass reads the rows
 // of its lookups ahead on it. It is opened like the program's connection (same login,
 // server, database, TLS and timeouts; character set latin1, so values are escaped alike and
-// arrive byte for byte alike). It shares nothing with the program's connection: not query_buffer, not the
-// cursors, not last_db_errno; it reports errors by their number only and never ends the
+// arrive byte for byte alike). It shares nothing with the program's connection: not query_buffer,
+// not the cursors, not last_db_errno; it reports errors by their number only and never ends the
 // process (a statement that fails on it is left to the program's connection).
 //
 // Construct it on the program's thread while the program's connection is open; afterwards

@@ -162,7 +162,9 @@ bool record_stage(const char* path, const BadgeRecord& badge, const std::string&
 
 void badge_walk_dry(bool on) { dry = on; }
 
-const WalkTimes& badge_walk_times() { return times; }
+const WalkTimes& badge_walk_times() {
+  return times;
+}
 
 void print_lock_lost(const char* path) {
   console_printf("Sperre fuer Downloadfile %s von einem anderen Lauf uebernommen! Abbruch.\n",

@@ -385,8 +385,8 @@ std::string tsv_report(const Explanation& e) {
                            tsv_field(row.vacation_values[v])});
       }
       for (const ExplainMissing& missing : row.missing) {
-        out += tsv_line({fn, n, "missing", missing_values_name(missing.what), std::to_string(missing.code),
-                         tsv_field(missing.message)});
+        out += tsv_line({fn, n, "missing", missing_values_name(missing.what),
+                         std::to_string(missing.code), tsv_field(missing.message)});
       }
       switch (row.verdict) {
         case RowVerdict::kRecord: {
@@ -398,7 +398,8 @@ std::string tsv_report(const Explanation& e) {
           break;
         }
         case RowVerdict::kRefused:
-          out += tsv_line({fn, n, "refused", refusal_reason_name(row.reason), tsv_field(row.message)});
+          out +=
+              tsv_line({fn, n, "refused", refusal_reason_name(row.reason), tsv_field(row.message)});
           break;
         case RowVerdict::kLeftOut:
           out += tsv_line({fn, n, "left_out", tsv_field(row.left_out)});
@@ -521,8 +522,9 @@ std::string json_report(const Explanation& e) {
           break;
         }
         case RowVerdict::kRefused:
-          out += ",\"verdict\":\"refused\",\"reason\":" + json_plain(refusal_reason_name(row.reason)) +
-                 ",\"message\":" + json_string(row.message);
+          out +=
+              ",\"verdict\":\"refused\",\"reason\":" + json_plain(refusal_reason_name(row.reason)) +
+              ",\"message\":" + json_string(row.message);
           break;
         case RowVerdict::kLeftOut:
           out += ",\"verdict\":\"left_out\",\"reason\":" + json_plain(row.left_out);

@@ -5,10 +5,10 @@
 #include <initializer_list>
 #include <string>
 
+#include "base/text.h"
 #include "db/cursor.h"
 #include "db/escape.h"
 #include "db/schemas.h"
-#include "base/text.h"
 #include "lookup/badge_fields.h"
 #include "lookup/prefetch.h"
 #include "lookup/run_listener.h"

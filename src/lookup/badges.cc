@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/text.h"
 #include "db/cursor.h"
 #include "db/escape.h"
-#include "base/text.h"
 #include "lookup/badge_fields.h"
 #include "lookup/prefetch.h"
 

@@ -244,8 +244,8 @@ void download_record_append(std::string& out, std::string_view record, int recor
   }
 }
 
-ExitStatus download_file_write(const char* path, bool new_file, int record_width,
-                               bool fixed_width, long* records) {
+ExitStatus download_file_write(const char* path, bool new_file, int record_width, bool fixed_width,
+                               long* records) {
   long read = 0;
   if (records != nullptr) *records = 0;
   const std::string target = resolve_target(path);

@@ -20,4 +20,4 @@ void download_record_append(std::string& out, std::string_view record, int recor
 // as one that cannot be opened, also with new_file); the file is then as it was. records,
 // when given, receives the number of records written (0 unless the file was written).
 [[nodiscard]] ExitStatus download_file_write(const char* path, bool new_file, int record_width,
-                               bool fixed_width, long* records = nullptr);
+                                             bool fixed_width, long* records = nullptr);

@@ -64,8 +64,7 @@ TEST_P(PerBadgeEquivalenceTest, EveryFunctionWritesWhatThePerBadgeStatementsWrit
     long fallen_back_statements = 0;
     const RunResult reference =
         run(code, "reference.dat", {"VESTRAGEN_PER_BADGE=1"}, reference_statements);
-    const RunResult fast =
-        run(code, "fast.dat", {"VESTRAGEN_REPORT=" + report()}, fast_statements);
+    const RunResult fast = run(code, "fast.dat", {"VESTRAGEN_REPORT=" + report()}, fast_statements);
     const RunResult chunked =
         run(code, "chunked.dat", {"VESTRAGEN_TEST_PASS_CHUNK=7"}, chunked_statements);
     const RunResult fallen_back =
@@ -208,7 +207,8 @@ std::string statement_shape(const std::string& statement) {
   shape = std::regex_replace(shape, std::regex(R"(\b[0-9]+(\.[0-9]+)?\b)"), "#");
   shape = std::regex_replace(shape, std::regex(R"(#( ?, ?#)+)"), "#");
   shape = std::regex_replace(shape, std::regex(R"((\(# ?\))(, \(# ?\))+)"), "$1");
-  while (!shape.empty() && shape.back() == ' ') shape.pop_back();
+  while (!shape.empty() && shape.back() == ' ')
+    shape.pop_back();
   return shape;
 }
 
@@ -219,7 +219,8 @@ std::string statement_shape(const std::string& statement) {
 std::string not_for_both_servers(const std::string& shape) {
   const std::string upper = [&] {
     std::string u = shape;
-    for (char& c : u) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : u)
+      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return u;
   }();
   static const std::regex forms(
@@ -249,9 +250,9 @@ std::string not_for_both_servers(const std::string& shape) {
   // Every name before a parenthesis: a function both document, a keyword, or the staging
   // table before its column list.
   static const std::set<std::string> names = {
-      "COALESCE", "CONCAT", "COUNT", "CURDATE", "DATE_FORMAT", "ELT",   "GET_LOCK", "SHA1",
-      "SUBSTRING", "TRIM",  "AND",   "FROM",    "IN",          "OR",    "SELECT",   "VALUES",
-      "WHERE",     "NOT",   "KVB999TMP"};
+      "COALESCE", "CONCAT",    "COUNT", "CURDATE", "DATE_FORMAT", "ELT", "GET_LOCK",
+      "SHA1",     "SUBSTRING", "TRIM",  "AND",     "FROM",        "IN",  "OR",
+      "SELECT",   "VALUES",    "WHERE", "NOT",     "KVB999TMP"};
   static const std::regex call("\\b([A-Z_][A-Z_0-9]*) ?\\(");
   for (auto it = std::sregex_iterator(upper.begin(), upper.end(), call);
        it != std::sregex_iterator(); ++it) {
@@ -268,8 +269,9 @@ class StatementShapeTest : public PerBadgeEquivalenceTest {};
 // Every statement of every function, batched and per badge (as a fall-back sends them), keeps
 // to what both server families take.
 TEST_P(StatementShapeTest, EveryStatementKeepsToSyntaxMariaDbAndMySqlBothTake) {
-  admin().exec("SET GLOBAL general_log = OFF; SET GLOBAL log_output = 'TABLE';"
-               "TRUNCATE TABLE mysql.general_log; SET GLOBAL general_log = ON");
+  admin().exec(
+      "SET GLOBAL general_log = OFF; SET GLOBAL log_output = 'TABLE';"
+      "TRUNCATE TABLE mysql.general_log; SET GLOBAL general_log = ON");
   for (const char* code : {"ZKDNL17P", "ZKDNL18P", "ZKDNL31P", "ZKDNL60P", "IDSTAMM"}) {
     for (const std::vector<std::string>& env :
          {std::vector<std::string>{}, std::vector<std::string>{"VESTRAGEN_PER_BADGE=1"}}) {

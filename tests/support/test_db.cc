@@ -192,7 +192,8 @@ void create_client_schema(const std::string& name) {
 }
 
 void load_demo_site() {
-  for (const char* schema : {"MNDNORD", "MNDSUED", "MNDWEST"}) create_client_schema(schema);
+  for (const char* schema : {"MNDNORD", "MNDSUED", "MNDWEST"})
+    create_client_schema(schema);
   admin().exec(read_file(std::string(VESTRAGEN_SOURCE_DIR) + "/scripts/demo-site.sql") +
                "\nUSE KvBasis;");
 }
