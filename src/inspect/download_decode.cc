@@ -279,8 +279,11 @@ enum class LineEnd { kFile, kText };
 // thousand steps at most.
 class LineSplitter {
  public:
-  LineSplitter(std::string_view text, std::size_t start, LineEnd mode)
-      : text_(text), start_(start), mode_(mode) {
+  // look_ahead: a line that holds a line feed ends before a quote only where the next line
+  // can be split too (asked without looking further), so that a quote inside a value does
+  // not end the line early and leave the rest of it as a bad line.
+  LineSplitter(std::string_view text, std::size_t start, LineEnd mode, bool look_ahead = true)
+      : text_(text), start_(start), mode_(mode), look_ahead_(look_ahead) {
     // No line the generator writes is longer than its fields and their quotes and commas.
     span_ = std::min<std::size_t>(text.size() - start, 256) + 1;
     memo_.assign(kLineFields * span_, -1);
@@ -328,7 +331,9 @@ class LineSplitter {
         text_.substr(start_, after - start_).find('\n') != std::string_view::npos;
     if (holds_line_feed) {
       end = after;
-      return after == text_.size() || text_[after] == '"';
+      if (after == text_.size()) return true;
+      if (text_[after] != '"') return false;
+      return !look_ahead_ || LineSplitter(text_, after, LineEnd::kFile, false).count() > 0;
     }
     end = after + 1;
     return after < text_.size() && text_[after] == '\n';
@@ -351,6 +356,7 @@ class LineSplitter {
   std::string_view text_;
   std::size_t start_;
   LineEnd mode_;
+  bool look_ahead_;
   std::size_t span_ = 0;
   std::vector<int8_t> memo_;
 };

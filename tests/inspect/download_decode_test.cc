@@ -127,9 +127,16 @@ TEST(DownloadDecode, IdstammLinesAreSplitByWhatEachFieldHolds) {
   // A line feed in the person: the line has CR LF inside and none at its end.
   const std::string line_feed =
       "\"9\",\"\",\"\",\"\",\"1\",\"0\",\"\",\"\",\"001\",\"0\",\"\",\"P\r\nQ\",\"-1\"";
-  const DecodedFile file = download_decode(layout("IDSTAMM"), plain + quoted + line_feed + plain);
+  // A line feed and quotes in the person: the line would also end after the person "P\nQ"
+  // and the type "1", before a quote, but what follows there is no line.
+  const std::string quote_after_line_feed =
+      "\"9\",\"\",\"\",\"\",\"1\",\"0\",\"\",\"\",\"001\",\"0\",\"\",\"P\r\nQ\",\"1\"\",\"4\"";
+  const DecodedFile file = download_decode(
+      layout("IDSTAMM"), plain + quoted + line_feed + plain + quote_after_line_feed);
   EXPECT_FALSE(file.bad) << file.problem;
-  ASSERT_EQ(4u, file.records.size());
+  ASSERT_EQ(5u, file.records.size());
+  EXPECT_EQ("P\nQ\",\"1\"", file.records[4].fields[11]);
+  EXPECT_EQ("4", file.records[4].fields[12]);
   EXPECT_EQ((std::vector<std::string>{"4711", "20240301", "", "00100", "1", "1", "1", "SAL1", "001",
                                       "5  ", "", "P4711", "1"}),
             file.records[0].fields);
