@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
 
 namespace {
 
@@ -279,10 +280,10 @@ enum class LineEnd { kFile, kText };
 // thousand steps at most.
 class LineSplitter {
  public:
-  // look_ahead: a line that holds a line feed ends before a quote only where the next line
-  // can be split too (asked without looking further), so that a quote inside a value does
-  // not end the line early and leave the rest of it as a bad line.
-  LineSplitter(std::string_view text, std::size_t start, LineEnd mode, bool look_ahead = true)
+  // look_ahead: a line ends only where the file ends or the next line can be split too
+  // (asked without looking further), so that a quote and a line feed inside a value do not
+  // end the line early and leave the rest of it as a bad line.
+  LineSplitter(std::string_view text, std::size_t start, LineEnd mode, bool look_ahead)
       : text_(text), start_(start), mode_(mode), look_ahead_(look_ahead) {
     // No line the generator writes is longer than its fields and their quotes and commas.
     span_ = std::min<std::size_t>(text.size() - start, 256) + 1;
@@ -331,12 +332,18 @@ class LineSplitter {
         text_.substr(start_, after - start_).find('\n') != std::string_view::npos;
     if (holds_line_feed) {
       end = after;
-      if (after == text_.size()) return true;
-      if (text_[after] != '"') return false;
-      return !look_ahead_ || LineSplitter(text_, after, LineEnd::kFile, false).count() > 0;
+      if (after < text_.size() && text_[after] != '"') return false;
+    } else {
+      end = after + 1;
+      if (after >= text_.size() || text_[after] != '\n') return false;
     }
-    end = after + 1;
-    return after < text_.size() && text_[after] == '\n';
+    if (!look_ahead_ || end >= text_.size()) return true;
+    // Asked once per place: a line of many quotes has many ways to its last field.
+    const auto known = next_splits_.find(end);
+    if (known != next_splits_.end()) return known->second;
+    const bool splits = LineSplitter(text_, end, LineEnd::kFile, false).count() > 0;
+    next_splits_.emplace(end, splits);
+    return splits;
   }
 
   int count_from(std::size_t k, std::size_t pos) {
@@ -357,6 +364,7 @@ class LineSplitter {
   std::size_t start_;
   LineEnd mode_;
   bool look_ahead_;
+  mutable std::map<std::size_t, bool> next_splits_;  // by the next line's start
   std::size_t span_ = 0;
   std::vector<int8_t> memo_;
 };
@@ -375,8 +383,14 @@ DecodedFile decode_lines(std::string_view bytes) {
     std::size_t end = 0;
     std::vector<std::string> fields;
     if (all[pos] == '"') {
-      LineSplitter splitter(all, pos, LineEnd::kFile);
+      // The readings after which the next line can be read too; else any (the next line is
+      // then the bad one).
+      LineSplitter splitter(all, pos, LineEnd::kFile, true);
       readings = splitter.count();
+      if (readings == 0) {
+        splitter = LineSplitter(all, pos, LineEnd::kFile, false);
+        readings = splitter.count();
+      }
       if (readings > 0) fields = splitter.first(end);
     }
     if (readings == 0) {
@@ -384,7 +398,7 @@ DecodedFile decode_lines(std::string_view bytes) {
       const bool last = next == std::string_view::npos;
       std::string problem = "line " + std::to_string(line) + " (byte " + std::to_string(begin) +
                             ") is no IDSTAMM line of thirteen quoted fields";
-      if (last && all[pos] == '"' && LineSplitter(all, pos, LineEnd::kText).count() > 0) {
+      if (last && all[pos] == '"' && LineSplitter(all, pos, LineEnd::kText, false).count() > 0) {
         problem = "line " + std::to_string(line) + " (byte " + std::to_string(begin) +
                   ") has no line end: the file ends inside it";
       }
@@ -434,7 +448,7 @@ std::vector<std::string> decode_record_fields(const RecordLayout& layout, std::s
   }
   readings = 0;
   if (text.empty() || text[0] != '"') return {};
-  LineSplitter splitter(text, 0, LineEnd::kText);
+  LineSplitter splitter(text, 0, LineEnd::kText, false);
   readings = splitter.count();
   if (readings == 0) return {};
   std::size_t end = 0;

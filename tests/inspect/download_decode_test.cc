@@ -131,12 +131,19 @@ TEST(DownloadDecode, IdstammLinesAreSplitByWhatEachFieldHolds) {
   // and the type "1", before a quote, but what follows there is no line.
   const std::string quote_after_line_feed =
       "\"9\",\"\",\"\",\"\",\"1\",\"0\",\"\",\"\",\"001\",\"0\",\"\",\"P\r\nQ\",\"1\"\",\"4\"";
+  // Likewise where that shorter line would end at a line end of its own.
+  const std::string line_end_in_person =
+      "\"9\",\"\",\"\",\"\",\"1\",\"0\",\"\",\"\",\"001\",\"0\",\"\",\"P\",\"1\"\r\n\"\",\"4\"";
   const DecodedFile file = download_decode(
       layout("IDSTAMM"), plain + quoted + line_feed + plain + quote_after_line_feed);
   EXPECT_FALSE(file.bad) << file.problem;
   ASSERT_EQ(5u, file.records.size());
   EXPECT_EQ("P\nQ\",\"1\"", file.records[4].fields[11]);
   EXPECT_EQ("4", file.records[4].fields[12]);
+  const DecodedFile ends = download_decode(layout("IDSTAMM"), plain + line_end_in_person);
+  EXPECT_FALSE(ends.bad) << ends.problem;
+  ASSERT_EQ(2u, ends.records.size());
+  EXPECT_EQ("P\",\"1\"\n\"", ends.records[1].fields[11]);
   EXPECT_EQ((std::vector<std::string>{"4711", "20240301", "", "00100", "1", "1", "1", "SAL1", "001",
                                       "5  ", "", "P4711", "1"}),
             file.records[0].fields);
