@@ -28,7 +28,7 @@ constexpr char kHelp[] =
     "The login comes from ../../files/korvandel.ini relative to the working directory, or\n"
     "from the file VESTRAGEN_CONFIG names. Messages go to standard output in Windows-1252.\n"
     "Also read: VESTRAGEN_DEFAULTS_FILE (TLS, timeouts), VESTRAGEN_REPORT (a JSON Lines\n"
-    "report of the run), VESTRAGEN_LOCK_WAIT, VESTRAGEN_LOCK_EXPIRY.\n"
+    "report of the run), VESTRAGEN_LOCK_WAIT, VESTRAGEN_LOCK_EXPIRY, VESTRAGEN_CONNECTIONS.\n"
     "\n"
     "Exit status: 0 written, 1 SQL text too long, 2 command line, 3 configuration,\n"
     "4 connection, 5 database, 6 download file, 7 another run holds the file,\n"

@@ -83,8 +83,15 @@ TEST_F(ConnectionTest, AServerThatRequiresEncryptionIsReachedWithTheCaOfTheOptio
     EXPECT_EQ(c.status, r.status) << r.out;
     EXPECT_EQ(0u, r.out.find(c.out)) << r.out;
     if (c.status == 0) {
-      // The program's connection and the one reading ahead, both encrypted.
+      // The program's connection and the one reading ahead, both encrypted; with one
+      // connection allowed, that one.
       EXPECT_EQ(before + 2, accepts());
+      options.env.push_back("VESTRAGEN_CONNECTIONS=1");
+      const long single = accepts();
+      const RunResult one = site_.run({"ZKDNL31P", "T1", site_.file("one.dat"), "1"}, options);
+      EXPECT_EQ(r.out, one.out);
+      EXPECT_EQ(single + 1, accepts());
+      EXPECT_EQ(read_file(site_.file("t.dat")), read_file(site_.file("one.dat")));
     } else {
       EXPECT_NE(std::string::npos, r.out.find("Pwd:**** Net:127.0.0.1")) << r.out;
     }
