@@ -39,3 +39,12 @@ using ConsolePlacedTexts = std::vector<std::pair<std::size_t, std::string>>;
 
 // Prints the held text with the placed texts put in at their places, and stops holding.
 void console_release(const ConsolePlacedTexts& placed = {});
+
+// Prints the held text before place (a place console_mark gave since holding began) with the
+// placed texts before it put in, and holds the rest on: for records staged in batches of which
+// one is still on its way while the next fills. Places stay valid across it.
+void console_release_upto(std::size_t place, const ConsolePlacedTexts& placed = {});
+
+// Forgets the held text from place on: what the badges walked after a batch whose staging
+// failed printed, as if the walk had stopped at that batch.
+void console_forget_from(std::size_t place);

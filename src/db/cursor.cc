@@ -120,6 +120,13 @@ unsigned db_column_count(const QueryCursor& cursor) {
   return cursor.result ? mysql_num_fields(cursor.result.get()) : 0;
 }
 
+bool db_column_is_text(const QueryCursor& cursor, unsigned column) {
+  if (!cursor.result || column >= mysql_num_fields(cursor.result.get())) return false;
+  const MYSQL_FIELD* field = mysql_fetch_field_direct(cursor.result.get(), column);
+  return field->type == MYSQL_TYPE_STRING || field->type == MYSQL_TYPE_VAR_STRING ||
+         field->type == MYSQL_TYPE_VARCHAR;
+}
+
 int db_close_cursor(QueryCursor& cursor) {
   if (!cursor.result) return -1;
   cursor.result.reset();

@@ -72,6 +72,10 @@ void db_rewind_cursor(QueryCursor& cursor);
 // The number of columns of the cursor's result; 0 without one.
 unsigned db_column_count(const QueryCursor& cursor);
 
+// Whether the column of the cursor's result holds text compared as text (CHAR, VARCHAR and
+// their kin), not a number, a date or a BLOB/TEXT.
+bool db_column_is_text(const QueryCursor& cursor, unsigned column);
+
 // Frees the cursor's result. Returns 0, or -1 when it held none.
 int db_close_cursor(QueryCursor& cursor);
 

@@ -1,9 +1,12 @@
 #include "db/schemas.h"
 
+#include <mysql.h>
+
 #include <cstdint>
 #include <string>
 
 #include "base/text.h"
+#include "db/connection.h"
 #include "db/cursor.h"
 #include "db/escape.h"
 
@@ -82,6 +85,28 @@ int schemas_next(char (&name)[kSchemaNameSize]) {
   return RC_NO_ROW;
 }
 
+namespace {
+// The default database as last asked, and for which connection (the server's id of it).
+std::string default_database;
+unsigned long default_database_of = 0;
+}  // namespace
+
+std::string db_default_database() {
+  const unsigned long connection = mysql_thread_id(db_handle());
+  if (default_database_of == connection && connection != 0) return default_database;
+  QueryCursor cursor;
+  cursor.query_text = "SELECT DATABASE()";
+  std::string name = "\n";
+  if (db_open_cursor(cursor) == 0) {
+    DbRow row = nullptr;
+    if (db_fetch_row(cursor, row) == 0 && row[0] != nullptr) name = row[0];
+    db_close_cursor(cursor);
+  }
+  default_database = name;
+  default_database_of = connection;
+  return name;
+}
+
 int db_set_schema(const char* name) {
   char statement[200];
   db_format_into(statement, sizeof statement, "Schema wechseln",
@@ -92,5 +117,6 @@ int db_set_schema(const char* name) {
   DbRow row = nullptr;
   const int fetched = db_fetch_row(cursor, row);
   db_close_cursor(cursor);
+  default_database_of = 0;  // asked again
   return fetched == 0 ? 1 : 0;
 }

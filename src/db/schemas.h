@@ -1,4 +1,6 @@
 #pragma once
+
+#include <string>
 // The client schemas: those of the clients a terminal serves, or those of all clients.
 
 #include <cstddef>
@@ -32,3 +34,7 @@ int schemas_close_all();
 // server accepted it and answered with a row, otherwise 0 (also when it refused it, as a
 // MariaDB server does: unqualified tables are then read from the connection's database).
 [[nodiscard]] int db_set_schema(const char* name);
+
+// The program's connection's default database, where a table not named with its schema is;
+// "\n" when the server does not tell it. Asked once per connection and schema change.
+std::string db_default_database();

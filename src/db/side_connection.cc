@@ -60,3 +60,12 @@ int SideConnection::query(const std::string& statement,
     each_row(row, columns);
   return 0;
 }
+
+int SideConnection::execute(const std::string& statement) {
+  if (mysql_real_query(mysql_, statement.data(), statement.size()) != 0) {
+    return static_cast<int>(mysql_errno(mysql_));
+  }
+  // A statement that does return rows has them read and dropped.
+  if (MYSQL_RES* result = mysql_store_result(mysql_)) mysql_free_result(result);
+  return static_cast<int>(mysql_errno(mysql_));
+}

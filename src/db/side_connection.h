@@ -46,6 +46,9 @@ class SideConnection {
   int query(const std::string& statement,
             const std::function<void(DbRow row, unsigned columns)>& each_row);
 
+  // Runs a statement without result set (an INSERT, a COMMIT). Returns 0, or the error number.
+  int execute(const std::string& statement);
+
   // Runs statement and stores its whole result in result, which any thread may then read:
   // a stored result holds its rows on its own. Returns 0, or the error number.
   int query_stored(const std::string& statement, MysqlResult& result);

@@ -9,6 +9,7 @@
 #include "db/cursor.h"
 #include "db/escape.h"
 #include "db/path_lock.h"
+#include "db/staging_ahead.h"
 
 char record_buffer[kRecordBufferSize];
 
@@ -86,18 +87,23 @@ int staging_insert(const char* key, const char* record, bool* refused) {
   return query_status = rc;
 }
 
+std::string staging_batch_statement(const char* key, const std::vector<std::string>& records) {
+  // The single insert's statement with one row of values per record.
+  const std::string escaped_key = db_escape(key);
+  std::string statement = " INSERT INTO KvBasis.Kvb999Tmp    ( TmpUsr, TmpStr)    VALUES ";
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    statement += i == 0 ? "('" : ", ('";
+    statement += escaped_key + "', '" + db_escape(records[i]) + "'  )";
+  }
+  statement += ' ';
+  return statement;
+}
+
 int staging_insert_batch(const char* key, const std::vector<std::string>& records,
                          std::vector<int>& codes) {
   codes.assign(records.size(), 0);
   if (records.size() > 1) {
-    // The single insert's statement with one row of values per record.
-    const std::string escaped_key = db_escape(key);
-    std::string statement = " INSERT INTO KvBasis.Kvb999Tmp    ( TmpUsr, TmpStr)    VALUES ";
-    for (std::size_t i = 0; i < records.size(); ++i) {
-      statement += i == 0 ? "('" : ", ('";
-      statement += escaped_key + "', '" + db_escape(records[i]) + "'  )";
-    }
-    statement += ' ';
+    const std::string statement = staging_batch_statement(key, records);
     const int rc = with_retries([&] {
       return fenced([&] {
         QueryCursor cursor;
@@ -134,6 +140,11 @@ int staging_clear(const char* key) {
 }
 
 int staging_open(const char* key) {
+  // Records staged ahead were committed on another connection: a transaction of this one
+  // that began before (its lookups') would read the table as it was then.
+  if (staging_ahead_used() && db_commit() != 1) {
+    return query_status = last_db_errno != 0 ? static_cast<int>(last_db_errno) : -1;
+  }
   // The lock's check opens the transaction that staging_confirm ends.
   if (const int fence = path_lock_fence(); fence != 0) return query_status = fence;
   db_format_query("Kvb999Tmp lesen", kSelect, db_escape(key).c_str());

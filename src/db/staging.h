@@ -37,6 +37,9 @@ extern char record_buffer[kRecordBufferSize];
 [[nodiscard]] int staging_insert_batch(const char* key, const std::vector<std::string>& records,
                                        std::vector<int>& codes);
 
+// The INSERT that staging_insert_batch sends first: one row of values per record.
+std::string staging_batch_statement(const char* key, const std::vector<std::string>& records);
+
 // Deletes every record under key and commits. Returns 0 or the failed statement's code.
 [[nodiscard]] int staging_clear(const char* key);
 

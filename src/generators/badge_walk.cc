@@ -10,6 +10,7 @@
 #include "db/cursor.h"
 #include "db/path_lock.h"
 #include "db/staging.h"
+#include "db/staging_ahead.h"
 #include "generators/refusals.h"
 #include "lookup/run_listener.h"
 #include "lookup/prefetch.h"
@@ -74,6 +75,34 @@ std::string stageable(const std::string& record) {
   return record.substr(0, n);
 }
 
+// Tells the outcome of staging batch (rc and each record's code): the insert messages go
+// into the held text at their records' places, and the held text is printed, up to end when
+// one is given.
+void report_batch(const PendingRecords& batch, int rc, const std::vector<int>& codes,
+                  const std::size_t* end = nullptr) {
+  ConsolePlacedTexts messages;
+  if (rc != 0) {
+    staging_failure = rc;
+  } else {
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+      if (codes[i] == 0) continue;
+      messages.emplace_back(batch.places[i], insert_error_text(codes[i], batch.path.c_str(),
+                                                               batch.records[i].c_str()));
+      if (RunListener* listener = run_listener()) {
+        listener->refused(batch.badges[i].c_str(), RefusalReason::kInsertRefused,
+                          messages.back().second);
+      }
+      ++failed_since_schema_start;
+    }
+  }
+  if (end != nullptr) {
+    console_release_upto(*end, messages);
+  } else {
+    console_release(messages);
+  }
+}
+
+// Stages the queued batch on the program's connection.
 void flush_pending() {
   if (pending.records.empty()) return;
   std::vector<int> codes;
@@ -82,26 +111,63 @@ void flush_pending() {
   const auto took = std::chrono::steady_clock::now() - start;
   times.staging += took;
   adapt_batch(pending.records.size(), took);
-  ConsolePlacedTexts messages;
-  if (rc != 0) {
-    staging_failure = rc;
-  } else {
-    for (std::size_t i = 0; i < codes.size(); ++i) {
-      if (codes[i] == 0) continue;
-      messages.emplace_back(pending.places[i], insert_error_text(codes[i], pending.path.c_str(),
-                                                                 pending.records[i].c_str()));
-      if (RunListener* listener = run_listener()) {
-        listener->refused(pending.badges[i].c_str(), RefusalReason::kInsertRefused,
-                          messages.back().second);
-      }
-      ++failed_since_schema_start;
-    }
-  }
-  console_release(messages);
+  report_batch(pending, rc, codes);
   pending.records.clear();
   pending.badges.clear();
   pending.places.clear();
   pending.bytes = 0;
+}
+
+// The batch staged ahead (db/staging_ahead.h) and not yet settled, and the place in the held
+// text where what the badges walked after it printed begins.
+PendingRecords sent;
+std::size_t sent_end = 0;
+// The queued batch is full: it is sent when the walk comes to its next badge, so that all
+// that the badge which filled it printed comes before the batch's end.
+bool pending_full = false;
+
+// Waits for the batch staged ahead and tells its outcome. A batch the server undid is staged
+// again on the program's connection, which finds the records refused for their own reason.
+// After a failure of the staging as a whole the walk stops at that batch: what the badges
+// walked since printed is forgotten, as they would not have been walked.
+void settle_sent() {
+  if (!staging_ahead_outstanding()) return;
+  const auto start = std::chrono::steady_clock::now();
+  const StagingAheadResult result = staging_ahead_wait();
+  std::vector<int> codes(sent.records.size(), 0);
+  int rc = result.rc;
+  if (rc != 0 && result.undone) rc = staging_insert_batch(sent.path.c_str(), sent.records, codes);
+  times.staging += std::chrono::steady_clock::now() - start;
+  adapt_batch(sent.records.size(), std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                       std::chrono::duration<double>(result.seconds)));
+  if (rc != 0) console_forget_from(sent_end);
+  report_batch(sent, rc, codes, &sent_end);
+  sent = PendingRecords{};
+}
+
+// Sends the queued batch: ahead, when the run stages ahead, after settling the one before;
+// else on the program's connection.
+void send_pending() {
+  pending_full = false;
+  if (pending.records.empty()) return;
+  if (!staging_ahead_available()) {
+    flush_pending();
+    return;
+  }
+  settle_sent();
+  if (staging_failure != 0) return;
+  staging_ahead_send(pending.path.c_str(), pending.records);
+  sent = std::move(pending);
+  pending = PendingRecords{};
+  pending.path = sent.path;
+  sent_end = console_mark();
+}
+
+// Sends what is queued, settles every batch and prints what is held.
+void stage_rest() {
+  send_pending();
+  settle_sent();
+  if (staging_failure == 0) console_release();
 }
 
 // The staging failed as a whole: the download would miss records, so the run stops. Another
@@ -109,6 +175,7 @@ void flush_pending() {
 int staging_failed(const char* path) {
   const int rc = staging_failure;
   pending = PendingRecords{};
+  pending_full = false;
   failed_since_schema_start = 0;
   staging_failure = 0;
   console_release();
@@ -149,14 +216,14 @@ bool record_stage(const char* path, const BadgeRecord& badge, const std::string&
     return rc == 0;
   }
   if (pending.path != path) {
-    flush_pending();
+    send_pending();
     pending.path = path;
   }
   pending.bytes += text.size();
   pending.records.push_back(text);
   pending.badges.emplace_back(badge.AswNum);
   pending.places.push_back(console_mark());
-  if (pending.records.size() >= batch_records || pending.bytes >= kBatchBytes) flush_pending();
+  if (pending.records.size() >= batch_records || pending.bytes >= kBatchBytes) pending_full = true;
   return true;
 }
 
@@ -174,6 +241,7 @@ void print_lock_lost(const char* path) {
 int badge_list_failed(int rc, const char* schema) {
   // The run stops: records still queued are not staged.
   pending = PendingRecords{};
+  pending_full = false;
   failed_since_schema_start = 0;
   console_release();
   console_printf("Fehler beim Lesen der Ausweise! ErrNr: %d Schema: %s\n", rc, schema);
@@ -193,8 +261,10 @@ int for_each_badge(const char* path, const char* schema,
   });
   if (rc == 0) {
     BadgeRecord badge;
-    while (staging_failure == 0 &&
-           (rc = timed(times.badges, [&] { return badges_fetch(badge); })) == 0) {
+    for (;;) {
+      if (pending_full) send_pending();
+      if (staging_failure != 0) break;
+      if ((rc = timed(times.badges, [&] { return badges_fetch(badge); })) != 0) break;
       ++counts.read;
       if (listener != nullptr) listener->badge_begin(badge);
       if (handle(badge)) ++counts.staged;
@@ -203,7 +273,9 @@ int for_each_badge(const char* path, const char* schema,
   }
   (void)timed(times.badges, [] { return badges_close(); });
   prefetch_pass_end();
-  if (staging_failure == 0 && rc == RC_NO_ROW) flush_pending();
+  // A batch on its way was sent as the program's connection would have staged it.
+  settle_sent();
+  if (staging_failure == 0 && rc == RC_NO_ROW) stage_rest();
   if (staging_failure != 0) return staging_failed(path);
   if (rc != RC_NO_ROW) return badge_list_failed(rc, schema);
   counts.staged -= failed_since_schema_start;

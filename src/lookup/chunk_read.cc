@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "db/escape.h"
+#include "db/schemas.h"
 #include "db/side_connection.h"
 #include "db/sql_template.h"
 
@@ -110,7 +111,241 @@ int read_chunk(ChunkRead& read, Escape escape, Run run) {
   return 0;
 }
 
+// Folds a key that the program can compare as the server does: ASCII letters and digits, then
+// blanks only; folded: the letters in lower case, the blanks cut. False for any other key.
+bool fold_key(std::string_view key, std::string& folded) {
+  folded.clear();
+  std::size_t end = key.size();
+  while (end > 0 && key[end - 1] == ' ') --end;
+  for (std::size_t i = 0; i < end; ++i) {
+    const char c = key[i];
+    if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z')) {
+      folded += c;
+    } else if (c >= 'A' && c <= 'Z') {
+      folded += static_cast<char>(c - 'A' + 'a');
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool is_name_char(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+         c == '_' || c == '.' || c == '`';
+}
+
+bool ends_with_word(std::string_view text, std::string_view word) {
+  if (text.size() < word.size()) return false;
+  const std::string_view tail = text.substr(text.size() - word.size());
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    if ((tail[i] & ~0x20) != word[i]) return false;
+  }
+  return text.size() == word.size() || !is_name_char(text[text.size() - word.size() - 1]);
+}
+
+// The column the per-badge statement compares its key with, when that comparison is the
+// first condition after WHERE and no OR outside parentheses follows: then every row of the
+// statement with that column's value is a row of the per-badge statement for a key equal to
+// it. Empty otherwise.
+std::string key_column(std::string_view format) {
+  const std::size_t place = format.find("'%s'");
+  if (place == std::string_view::npos) return "";
+  std::size_t i = place;
+  while (i > 0 && format[i - 1] == ' ') --i;
+  if (i < 2 || format[i - 1] != '=' || !(format[i - 2] == ' ' || is_name_char(format[i - 2]))) {
+    return "";
+  }
+  --i;
+  while (i > 0 && format[i - 1] == ' ') --i;
+  const std::size_t end = i;
+  while (i > 0 && is_name_char(format[i - 1])) --i;
+  if (i == end) return "";
+  std::size_t before = i;
+  while (before > 0 && format[before - 1] == ' ') --before;
+  if (!ends_with_word(format.substr(0, before), "WHERE")) return "";
+  int depth = 0;
+  for (std::size_t k = place; k < format.size(); ++k) {
+    const char c = format[k];
+    if (c == '(') ++depth;
+    if (c == ')') --depth;
+    if (depth == 0 && (c & ~0x20) == 'O' && k + 1 < format.size() &&
+        (format[k + 1] & ~0x20) == 'R' && !is_name_char(format[k - 1]) &&
+        (k + 2 == format.size() || !is_name_char(format[k + 2]))) {
+      return "";
+    }
+    if (c == '\'' ) {  // a literal: skipped whole
+      const std::size_t close = format.find('\'', k + 1);
+      if (close == std::string_view::npos) return "";
+      k = close;
+    }
+  }
+  return std::string(format.substr(i, end - i));
+}
+
+// The per-badge statement with the key's column in place of the key and first in its columns
+// (no ORDER BY where the pass picks the latest row itself); empty when it cannot be made.
+std::string whole_statement(const LookupStatement& statement, std::string& column) {
+  column = key_column(statement.format);
+  if (column.empty()) return "";
+  std::vector<std::string> bare;
+  if (!statement.own_tables.empty()) bare.emplace_back(statement.own_tables);
+  std::string text;
+  if (sql_fill_template(statement.format, {column}, bare, text) != 0) return "";
+  const std::size_t select = text.find("SELECT");
+  if (select == std::string::npos) return "";
+  text.insert(select + 6, " " + column + ",");
+  if (statement.pick == PrefetchPick::kLatestFirstColumn) {
+    text = text.substr(0, text.find(" ORDER BY "));
+  }
+  return text;
+}
+
+// Whether every table of the statement's FROM list is named with its schema.
+bool tables_qualified(const std::string& text) {
+  const std::size_t from = text.find(" FROM ");
+  const std::size_t where = text.find(" WHERE ", from);
+  if (from == std::string::npos || where == std::string::npos) return false;
+  const std::string_view list = std::string_view(text).substr(from + 6, where - from - 6);
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = list.find(',', start);
+    const std::string_view table = list.substr(start, comma - start);
+    if (table.find('.') == std::string_view::npos) return false;
+    if (comma == std::string_view::npos) return true;
+    start = comma + 1;
+  }
+}
+
+// The server's estimate of the rows of the first table of tables (a FROM list); -1 when it has
+// none.
+long long ask_table_rows(std::string_view tables) {
+  std::string_view table = tables.substr(0, tables.find(','));
+  while (!table.empty() && table.front() == ' ') table.remove_prefix(1);
+  while (!table.empty() && table.back() == ' ') table.remove_suffix(1);
+  const auto unquoted = [](std::string_view name) {
+    std::string out;
+    for (const char c : name)
+      if (c != '`') out += c;
+    return out;
+  };
+  const std::size_t dot = table.find('.');
+  const std::string schema =
+      dot == std::string_view::npos ? "DATABASE()"
+                                    : "'" + db_escape(unquoted(table.substr(0, dot))) + "'";
+  const std::string name =
+      unquoted(dot == std::string_view::npos ? table : table.substr(dot + 1));
+  const std::string text =
+      "SELECT TABLE_ROWS FROM information_schema.TABLES WHERE TABLE_SCHEMA = " + schema +
+      " AND TABLE_NAME = '" + db_escape(name) + "'";
+  QueryCursor cursor;
+  cursor.query_text = text.c_str();
+  if (db_open_cursor(cursor) != 0) return -1;
+  DbRow row = nullptr;
+  long long rows = -1;
+  if (db_fetch_row(cursor, row) == 0 && row[0] != nullptr) rows = std::atoll(row[0]);
+  db_close_cursor(cursor);
+  return rows;
+}
+
+// The same, asked once per run and table (with the default database it was asked in):
+// enough to choose how to read the table.
+long long table_rows_estimate(std::string_view tables, const std::string& database) {
+  static std::vector<std::pair<std::string, long long>>& known =
+      *new std::vector<std::pair<std::string, long long>>;
+  const std::string name = std::string(tables.substr(0, tables.find(','))) + "\n" + database;
+  for (const auto& [table, rows] : known) {
+    if (table == name) return rows;
+  }
+  const long long rows = ask_table_rows(tables);
+  known.emplace_back(name, rows);
+  return rows;
+}
+
+// The rows of a statement read whole.
+std::shared_ptr<const WholeRows> read_whole(const std::string& text, PrefetchPick pick) {
+  QueryCursor cursor;
+  const std::string sent = chunk_statement_sent(text);
+  cursor.query_text = sent.c_str();
+  if (db_open_cursor(cursor) != 0) return nullptr;
+  auto whole = std::make_shared<WholeRows>();
+  bool readable = db_column_count(cursor) >= 1 && db_column_is_text(cursor, 0);
+  RowTaker taker(whole->rows, pick);
+  std::string folded;
+  const unsigned columns = db_column_count(cursor);
+  DbRow row = nullptr;
+  while (readable && db_fetch_row(cursor, row) == 0) {
+    if (row[0] == nullptr) continue;  // equals no key
+    if (!fold_key(row[0], folded)) {
+      readable = false;
+      break;
+    }
+    taker.take(row, columns);
+    const auto [slot, added] = whole->folded.try_emplace(folded, row[0]);
+    if (!added && slot->second != row[0]) whole->several.insert(folded);
+  }
+  db_close_cursor(cursor);
+  if (!readable) return nullptr;
+  for (const auto& [key, row] : whole->rows) {
+    if (row.ambiguous) whole->disagreeing.push_back(&key);
+  }
+  return whole;
+}
+
+// The lookups read whole in the run, with the default database in which their text was read
+// (empty for a text whose tables all are named with their schema).
+struct WholeRead {
+  std::string text;
+  std::string database;
+  std::shared_ptr<const WholeRows> rows;
+};
+// Kept to the end of the process, which need not take them apart.
+std::vector<WholeRead>& whole_reads = *new std::vector<WholeRead>;
+
 }  // namespace
+
+std::shared_ptr<const WholeRows> whole_rows(const LookupStatement& statement, std::size_t keys) {
+  std::string column;
+  const std::string text = whole_statement(statement, column);
+  if (text.empty() || keys == 0) return nullptr;
+  // A table not named with its schema is the default database's.
+  const std::string database = tables_qualified(text) ? "" : db_default_database();
+  if (database == "\n") return nullptr;
+  for (const WholeRead& read : whole_reads) {
+    if (read.text == text && read.database == database) return read.rows;
+  }
+  const long long estimate = table_rows_estimate(statement.pass_tables, database);
+  if (estimate < 0 || static_cast<unsigned long long>(estimate) > kWholeRowsPerKey * keys) {
+    return nullptr;
+  }
+  std::shared_ptr<const WholeRows> rows = read_whole(text, statement.pick);
+  if (rows) whole_reads.push_back({text, database, rows});
+  return rows;
+}
+
+PrefetchAnswer whole_answer(const WholeRows& whole, std::string_view key,
+                            const PrefetchRow*& row) {
+  // A key found as it is is made as the rows' keys are; it is decided unless another key
+  // folds alike.
+  if (whole.several.empty()) {
+    const auto exact = whole.rows.find(key);
+    if (exact != whole.rows.end()) {
+      row = &exact->second;
+      return exact->second.ambiguous ? PrefetchAnswer::kAmbiguous : PrefetchAnswer::kRow;
+    }
+  }
+  std::string folded;
+  if (!fold_key(key, folded)) return PrefetchAnswer::kNone;
+  const auto found = whole.folded.find(folded);
+  if (found == whole.folded.end()) return PrefetchAnswer::kNoRow;
+  if (found->second != key || whole.several.find(folded) != whole.several.end()) {
+    return PrefetchAnswer::kAmbiguous;
+  }
+  const auto exact = whole.rows.find(key);
+  if (exact == whole.rows.end()) return PrefetchAnswer::kAmbiguous;
+  row = &exact->second;
+  return exact->second.ambiguous ? PrefetchAnswer::kAmbiguous : PrefetchAnswer::kRow;
+}
 
 std::string chunk_statement_sent(const std::string& statement) {
   const char* hook = std::getenv("VESTRAGEN_TEST_BREAK_BATCH");
@@ -121,6 +356,7 @@ std::string chunk_statement_sent(const std::string& statement) {
 
 // Reads read on the program's connection.
 void chunk_read_here(ChunkRead& read) {
+  if (read.own_only) return;
   RowTaker taker(read.rows_read, read.pick);
   read.rc = read_chunk(read, db_escape, [&](const std::string& statement) {
     QueryCursor cursor;
@@ -185,8 +421,10 @@ std::shared_ptr<ChunkRead> AheadReader::take(const PrefetchedRows* rows, int chu
       forget(rows, chunk);
       return found;
     }
-    const auto other = std::find_if(queued_.begin(), queued_.end(),
-                                    [](const auto& read) { return read->rows != nullptr; });
+    // (Not one of own statements only: the program would leave it undone.)
+    const auto other = std::find_if(queued_.begin(), queued_.end(), [](const auto& read) {
+      return read->rows != nullptr && !read->own_only;
+    });
     if (other == queued_.end()) {
       changed_.wait(lock);
       continue;
@@ -266,6 +504,11 @@ void AheadReader::work() {
     SideConnection& connection = connection_;
     if (read->rows == nullptr) {
       read->rc = connection.query_stored(read->list_statement, read->list);
+      finish(read);
+      continue;
+    }
+    if (read->own_only) {
+      answer_disagreeing(*read, connection);
       finish(read);
       continue;
     }

@@ -45,11 +45,48 @@ struct ChunkRead {
   int rc = 0;
   PrefetchTextMap<PrefetchRow> rows_read;
   PrefetchTextMap<PrefetchOwnAnswer> own_answers;
+  // Only the own statements of the keys in rows_read (each of them ambiguous there): for a
+  // lookup read whole. Read here, such a read is left undone (the keys' own statements are
+  // sent as they are needed).
+  bool own_only = false;
   // Instead, for no rows (rows nullptr): the badge list of the next client schema.
   std::string list_schema;
   std::string list_statement;
   MysqlResult list;
 };
+
+// A lookup read whole: its statement for every row of its tables at once, with the column its
+// key is compared with first, sent on the program's connection. The server reads the rows
+// in a pass over its tables instead of looking each key up through an index, which costs it
+// several times less per row; so a lookup is read whole where its key's table holds at most
+// kWholeRowsPerKey rows (by the server's estimate) per key the pass asks for. A statement
+// whose tables all are named with their schema gives the same rows in every pass and is
+// read once per run.
+//
+// The program then compares the keys itself, which it does exactly only for keys made of
+// ASCII letters and digits with blanks after them: no collation takes two of them for equal
+// unless they are equal but for the letters' case and the trailing blanks. Keys that equal
+// one another so (folded alike) are left to their own statements, as are the keys that are
+// not made so; a row whose key is not made so ends the reading whole (the lookup is read by
+// chunks), as does a key column that holds no text.
+inline constexpr std::size_t kWholeRowsPerKey = 4;
+
+struct WholeRows {
+  PrefetchTextMap<PrefetchRow> rows;    // by the key's exact text (RowTaker's first rows)
+  PrefetchTextMap<std::string> folded;  // by the folded key: the exact text of its rows' key
+  PrefetchTextSet several;              // folded keys whose rows have several exact texts
+  std::vector<const std::string*> disagreeing;  // the keys in rows whose rows disagree
+};
+
+// The rows of the lookup read whole, or nullptr when it is not read so (its statement does
+// not compare the key as the first condition after WHERE, its key's table is too large for
+// keys keys, or the statement failed).
+std::shared_ptr<const WholeRows> whole_rows(const LookupStatement& statement, std::size_t keys);
+
+// How the rows read whole answer key: kNone when its own statement must decide, kAmbiguous
+// when its own statement decides once for the pass.
+PrefetchAnswer whole_answer(const WholeRows& whole, std::string_view key,
+                            const PrefetchRow*& row);
 
 // Reads read on the program's connection: its keys (keys_for called here), its statements,
 // its rows; not the own statements of the keys whose rows disagree.

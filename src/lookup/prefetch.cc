@@ -1,5 +1,6 @@
 #include "lookup/prefetch.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -77,7 +78,7 @@ Reading reading;
 AheadReader* ahead_reader() {
   if (reading.ahead) return reading.ahead.get();
   // VESTRAGEN_CONNECTIONS=1: a login whose connections are counted keeps to one per run.
-  static const bool one_connection = env_number("VESTRAGEN_CONNECTIONS", 2, 1, 2) == 1;
+  static const bool one_connection = env_number("VESTRAGEN_CONNECTIONS", 3, 1, 3) == 1;
   if (one_connection) return nullptr;
   // A program that connected anew (the tests do) reads ahead beside its new connection.
   if (!reading.side || !reading.side->of_program_connection()) {
@@ -166,6 +167,38 @@ std::shared_ptr<ChunkRead> chunk_read(PrefetchedRows& rows, const LookupStatemen
     if (static_cast<std::size_t>(chunk) < chunks.size()) read->keys = chunks[chunk];
   }
   return read;
+}
+
+// Takes the rows of a lookup read whole (chunk_read.h), when it is: they answer every key,
+// as if every chunk were read. The own statements of the pass's keys whose rows disagree are
+// read ahead, chunk by chunk.
+void take_whole(PrefetchedRows& rows, const LookupStatement& statement) {
+  const PrefetchTextMap<int>& keys = prefetch_keys(statement.kind);
+  rows.whole = whole_rows(statement, keys.size());
+  if (!rows.whole) return;
+  std::fill(rows.chunks.begin(), rows.chunks.end(), 1);
+  if (AheadReader* reader = ahead_reader()) {
+    std::vector<std::shared_ptr<ChunkRead>> reads(rows.chunks.size());
+    for (const std::string* key : rows.whole->disagreeing) {
+      const auto found = keys.find(std::string_view(*key));
+      if (found == keys.end()) continue;
+      std::shared_ptr<ChunkRead>& read = reads[static_cast<std::size_t>(found->second)];
+      if (!read) {
+        read = chunk_read(rows, statement, found->second);
+        read->own_only = true;
+        read->keys.clear();
+      }
+      read->rows_read.emplace(*key, rows.whole->rows.find(std::string_view(*key))->second);
+    }
+    for (auto& read : reads) {
+      if (read) reader->ask(std::move(read));
+    }
+  }
+  if (statement.on_row) {
+    for (const auto& [key, row] : rows.whole->rows) {
+      if (keys.find(std::string_view(key)) != keys.end()) statement.on_row(row);
+    }
+  }
 }
 
 // Asks the reader for chunk of a lookup, unless it is read or asked already.
@@ -320,6 +353,7 @@ PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, const LookupStatement& stat
                                const char* key, const PrefetchRow*& row) {
   const std::uint64_t id = prefetch_pass();
   if (id == 0) return PrefetchAnswer::kNone;
+  if (rows.pass == id && rows.whole) return whole_answer(*rows.whole, key, row);
   if (rows.pass == id) {
     // A key with rows: its chunk is read (most badges are answered so).
     const auto found = rows.first_rows.find(std::string_view(key));
@@ -341,11 +375,25 @@ PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, const LookupStatement& stat
     rows.some_keys.clear();
     rows.first_rows.clear();
     rows.own_answers.clear();
+    rows.whole.reset();
+    if (!statement.keys_for) take_whole(rows, statement);
+    if (rows.whole) {
+      read_chunk_of(rows, statement, chunk);
+      return whole_answer(*rows.whole, key, row);
+    }
   }
   read_chunk_of(rows, statement, chunk);
   const PrefetchAnswer answer = prefetch_peek(rows, key, chunk);
   if (answer == PrefetchAnswer::kRow) row = &rows.first_rows.find(std::string_view(key))->second;
   return answer;
+}
+
+void prefetch_take_own_answers(PrefetchedRows& rows, std::string_view key) {
+  if (!reading.ahead || rows.pass == 0 || rows.pass != prefetch_pass()) return;
+  const int chunk = chunk_of(rows.kind, key);
+  if (chunk < 0 || !reading.ahead->asked(&rows, chunk)) return;
+  const std::shared_ptr<ChunkRead> read = reading.ahead->take(&rows, chunk);
+  if (read && read->own_only) rows.own_answers.merge(read->own_answers);
 }
 
 PrefetchAnswer prefetch_peek(const PrefetchedRows& rows, std::string_view key, int chunk) {
@@ -356,6 +404,10 @@ PrefetchAnswer prefetch_peek(const PrefetchedRows& rows, std::string_view key, i
     return AheadReader::reading_ahead->peek(&rows, chunk, key);
   }
   if (rows.pass == 0 || rows.pass != prefetch_pass()) return PrefetchAnswer::kNone;
+  if (rows.whole) {
+    const PrefetchRow* row = nullptr;
+    return whole_answer(*rows.whole, key, row);
+  }
   // A chunk whose statement failed leaves each of its badges to its own statement, which
   // fails or succeeds as it would have anyway.
   if (chunk < 0 || rows.chunks[chunk] != 1) return PrefetchAnswer::kNone;

@@ -28,6 +28,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -114,6 +115,8 @@ const std::vector<PrefetchFallback>& prefetch_fallbacks();
 [[nodiscard]] bool prefetch_open_batch(const char* lookup, const std::string& statement,
                                        QueryCursor& cursor);
 
+struct WholeRows;
+
 // One row, its columns packed into one text (a pass holds tens of thousands): each column a
 // tag byte, 'N' for NULL or 'V' followed by the value and a zero byte.
 struct PrefetchRow {
@@ -146,6 +149,8 @@ struct PrefetchedRows {
   PrefetchTextMap<PrefetchRow> first_rows;
   // The answers of the own statements of keys whose rows disagree.
   PrefetchTextMap<PrefetchOwnAnswer> own_answers;
+  // For a lookup read whole (lookup/chunk_read.h): its rows, which answer every key instead.
+  std::shared_ptr<const WholeRows> whole;
 };
 
 // Which row of a key answers: the first the statement delivers, or (for a statement that
@@ -189,6 +194,10 @@ PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, const LookupStatement& stat
 // How the rows the current pass has already read answer key (kNone when they are not read
 // yet); never sends a statement. chunk: the key's chunk when the caller knows it, else -1.
 PrefetchAnswer prefetch_peek(const PrefetchedRows& rows, std::string_view key, int chunk = -1);
+
+// Takes the answers of the own statements read ahead for the chunk of key, for a lookup read
+// whole (chunk_read.h), when they were asked for and not yet taken.
+void prefetch_take_own_answers(PrefetchedRows& rows, std::string_view key);
 
 // A prefetched row as the lookups' own code reads a fetched one: texts it may cut in place,
 // nullptr for NULL.
@@ -240,7 +249,8 @@ int lookup_first_row(PrefetchedRows& rows, const LookupStatement& statement, con
       break;
   }
   // The answer of the key's own statement holds for every badge of the key in the pass, as
-  // the prefetched rows do.
+  // the prefetched rows do; it may have been read ahead.
+  prefetch_take_own_answers(rows, key);
   const auto kept = rows.own_answers.find(std::string_view(key));
   if (kept != rows.own_answers.end()) {
     if (kept->second.rc == 0) {

@@ -83,9 +83,9 @@ TEST_F(ConnectionTest, AServerThatRequiresEncryptionIsReachedWithTheCaOfTheOptio
     EXPECT_EQ(c.status, r.status) << r.out;
     EXPECT_EQ(0u, r.out.find(c.out)) << r.out;
     if (c.status == 0) {
-      // The program's connection and the one reading ahead, both encrypted; with one
-      // connection allowed, that one.
-      EXPECT_EQ(before + 2, accepts());
+      // The program's connection, the one reading ahead and the one staging ahead, all
+      // encrypted; with one connection allowed, that one.
+      EXPECT_EQ(before + 3, accepts());
       options.env.push_back("VESTRAGEN_CONNECTIONS=1");
       const long single = accepts();
       const RunResult one = site_.run({"ZKDNL31P", "T1", site_.file("one.dat"), "1"}, options);

@@ -107,7 +107,14 @@ void badges(Dice& dice, int client, int count) {
         (dice.chance(10) ? some_status(dice) : "NULL") + ");";
     const int rows = dice.chance(10) ? 2 : 1;
     for (int r = 0; r < rows; ++r) {
-      sql += "INSERT INTO KvBasis.Kvb113Awv VALUES (" + quoted(number) + ", " +
+      // Now and then a badge's only row holds the number with a trailing blank, which the
+      // server takes for the same; in the second client a row's number is made of other
+      // characters too, which a program cannot compare as every collation does. (Chosen by
+      // the place, not the dice, so that the rest of the site stays as the seed made it.)
+      const std::string key = rows == 1 && i % 13 == 5 ? number + " "
+                              : client == 2 && i == 7  ? "#" + number
+                                                       : number;
+      sql += "INSERT INTO KvBasis.Kvb113Awv VALUES (" + quoted(key) + ", " +
              (dice.chance(10) ? "NULL" : quoted(dice.pick(kLocations))) + ", " +
              (dice.chance(10) ? some_status(dice) : "NULL") + ");";
     }
