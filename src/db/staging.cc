@@ -140,8 +140,10 @@ int staging_clear(const char* key) {
 }
 
 int staging_open(const char* key) {
-  // Records staged ahead were committed on another connection: a transaction of this one
-  // that began before (its lookups') would read the table as it was then.
+  // Every record is staged: the connection staging ahead is done with. Records staged ahead
+  // were committed on it: a transaction of this one that began before (its lookups') would
+  // read the table as it was then.
+  staging_ahead_close();
   if (staging_ahead_used() && db_commit() != 1) {
     return query_status = last_db_errno != 0 ? static_cast<int>(last_db_errno) : -1;
   }

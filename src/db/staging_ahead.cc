@@ -147,3 +147,8 @@ StagingAheadResult staging_ahead_wait() {
 }
 
 bool staging_ahead_used() { return used_beside != 0 && used_beside == mysql_thread_id(db_handle()); }
+
+void staging_ahead_close() {
+  staging_thread.reset();
+  asked = false;
+}

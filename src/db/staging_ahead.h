@@ -40,3 +40,8 @@ StagingAheadResult staging_ahead_wait();
 
 // Whether a batch was staged ahead since the program connected.
 bool staging_ahead_used();
+
+// Ends the thread and closes its connection, once the records are all staged (before they
+// are read back): the thread's state in the client library goes while that is still whole.
+// A later batch opens them again.
+void staging_ahead_close();

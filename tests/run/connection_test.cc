@@ -80,7 +80,7 @@ TEST_F(ConnectionTest, AServerThatRequiresEncryptionIsReachedWithTheCaOfTheOptio
     options.env.push_back("VESTRAGEN_TEST_PASS_CHUNK=7");
     const long before = accepts();
     const RunResult r = site_.run({"ZKDNL31P", "T1", site_.file("t.dat"), "1"}, options);
-    EXPECT_EQ(c.status, r.status) << r.out;
+    EXPECT_EQ(c.status, r.status) << r.out << r.err;
     EXPECT_EQ(0u, r.out.find(c.out)) << r.out;
     if (c.status == 0) {
       // The program's connection, the one reading ahead and the one staging ahead, all
