@@ -84,14 +84,17 @@ TEST_F(ConnectionTest, AServerThatRequiresEncryptionIsReachedWithTheCaOfTheOptio
     EXPECT_EQ(0u, r.out.find(c.out)) << r.out;
     if (c.status == 0) {
       // The program's connection, the one reading ahead and the one staging ahead, all
-      // encrypted; with one connection allowed, that one.
+      // encrypted; with fewer allowed, as many.
       EXPECT_EQ(before + 3, accepts());
-      options.env.push_back("VESTRAGEN_CONNECTIONS=1");
-      const long single = accepts();
-      const RunResult one = site_.run({"ZKDNL31P", "T1", site_.file("one.dat"), "1"}, options);
-      EXPECT_EQ(r.out, one.out);
-      EXPECT_EQ(single + 1, accepts());
-      EXPECT_EQ(read_file(site_.file("t.dat")), read_file(site_.file("one.dat")));
+      for (const int allowed : {2, 1}) {
+        RunOptions fewer = options;
+        fewer.env.push_back("VESTRAGEN_CONNECTIONS=" + std::to_string(allowed));
+        const long start = accepts();
+        const RunResult limited = site_.run({"ZKDNL31P", "T1", site_.file("few.dat"), "1"}, fewer);
+        EXPECT_EQ(r.out, limited.out);
+        EXPECT_EQ(start + allowed, accepts());
+        EXPECT_EQ(read_file(site_.file("t.dat")), read_file(site_.file("few.dat")));
+      }
     } else {
       EXPECT_NE(std::string::npos, r.out.find("Pwd:**** Net:127.0.0.1")) << r.out;
     }
