@@ -281,8 +281,13 @@ std::shared_ptr<const WholeRows> read_whole(const std::string& text, PrefetchPic
       break;
     }
     taker.take(row, columns);
-    const auto [slot, added] = whole->folded.try_emplace(folded, row[0]);
-    if (!added && slot->second != row[0]) whole->several.insert(folded);
+    if (folded != row[0]) {
+      const auto [slot, added] = whole->variants.try_emplace(folded, row[0]);
+      if (!added && slot->second != row[0]) whole->several.insert(folded);
+    }
+  }
+  for (const auto& [folded_key, exact] : whole->variants) {
+    if (whole->rows.find(folded_key) != whole->rows.end()) whole->several.insert(folded_key);
   }
   db_close_cursor(cursor);
   if (!readable) return nullptr;
@@ -325,26 +330,29 @@ std::shared_ptr<const WholeRows> whole_rows(const LookupStatement& statement, st
 
 PrefetchAnswer whole_answer(const WholeRows& whole, std::string_view key,
                             const PrefetchRow*& row) {
-  // A key found as it is is made as the rows' keys are; it is decided unless another key
-  // folds alike.
-  if (whole.several.empty()) {
-    const auto exact = whole.rows.find(key);
-    if (exact != whole.rows.end()) {
-      row = &exact->second;
-      return exact->second.ambiguous ? PrefetchAnswer::kAmbiguous : PrefetchAnswer::kRow;
-    }
-  }
   std::string folded;
   if (!fold_key(key, folded)) return PrefetchAnswer::kNone;
-  const auto found = whole.folded.find(folded);
-  if (found == whole.folded.end()) return PrefetchAnswer::kNoRow;
-  if (found->second != key || whole.several.find(folded) != whole.several.end()) {
+  if (!whole.several.empty() && whole.several.find(folded) != whole.several.end()) {
     return PrefetchAnswer::kAmbiguous;
   }
+  // The key's own rows, when no other key folds alike.
   const auto exact = whole.rows.find(key);
-  if (exact == whole.rows.end()) return PrefetchAnswer::kAmbiguous;
-  row = &exact->second;
-  return exact->second.ambiguous ? PrefetchAnswer::kAmbiguous : PrefetchAnswer::kRow;
+  if (exact != whole.rows.end()) {
+    row = &exact->second;
+    return exact->second.ambiguous ? PrefetchAnswer::kAmbiguous : PrefetchAnswer::kRow;
+  }
+  // No rows of its own: another key that folds alike has some.
+  if ((folded != key && whole.rows.find(folded) != whole.rows.end()) ||
+      whole.variants.find(folded) != whole.variants.end()) {
+    return PrefetchAnswer::kAmbiguous;
+  }
+  return PrefetchAnswer::kNoRow;
+}
+
+void whole_rows_forget(std::string_view schema) {
+  const std::string named = db_quote_identifier(schema) + ".";
+  std::erase_if(whole_reads,
+                [&](const WholeRead& read) { return read.text.find(named) != std::string::npos; });
 }
 
 std::string chunk_statement_sent(const std::string& statement) {

@@ -72,9 +72,11 @@ struct ChunkRead {
 inline constexpr std::size_t kWholeRowsPerKey = 4;
 
 struct WholeRows {
-  PrefetchTextMap<PrefetchRow> rows;    // by the key's exact text (RowTaker's first rows)
-  PrefetchTextMap<std::string> folded;  // by the folded key: the exact text of its rows' key
-  PrefetchTextSet several;              // folded keys whose rows have several exact texts
+  PrefetchTextMap<PrefetchRow> rows;  // by the key's exact text (RowTaker's first rows)
+  // The keys not in their folded form (with capitals or trailing blanks), by the folded key;
+  // most keys are in it, and need no second copy.
+  PrefetchTextMap<std::string> variants;
+  PrefetchTextSet several;  // folded keys whose rows have several exact texts
   std::vector<const std::string*> disagreeing;  // the keys in rows whose rows disagree
 };
 
@@ -87,6 +89,10 @@ std::shared_ptr<const WholeRows> whole_rows(const LookupStatement& statement, st
 // when its own statement decides once for the pass.
 PrefetchAnswer whole_answer(const WholeRows& whole, std::string_view key,
                             const PrefetchRow*& row);
+
+// Forgets the rows read whole from the tables of client schema, whose pass is over: a run
+// visits each client schema once.
+void whole_rows_forget(std::string_view schema);
 
 // Reads read on the program's connection: its keys (keys_for called here), its statements,
 // its rows; not the own statements of the keys whose rows disagree.

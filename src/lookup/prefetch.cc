@@ -275,6 +275,7 @@ void prefetch_pass_end() {
   next_list.asked = false;
   // The reader stops before the pass's keys, which its reads point into, go.
   reading.ahead.reset();
+  if (pass.id != 0) whole_rows_forget(pass.schema);
   pass = Pass{};
 }
 
