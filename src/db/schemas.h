@@ -1,9 +1,8 @@
 #pragma once
-
-#include <string>
 // The client schemas: those of the clients a terminal serves, or those of all clients.
 
 #include <cstddef>
+#include <string>
 
 // A client schema name has at most 20 characters.
 inline constexpr std::size_t kSchemaNameSize = 21;

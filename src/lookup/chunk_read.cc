@@ -174,7 +174,7 @@ std::string key_column(std::string_view format) {
         (k + 2 == format.size() || !is_name_char(format[k + 2]))) {
       return "";
     }
-    if (c == '\'' ) {  // a literal: skipped whole
+    if (c == '\'') {  // a literal: skipped whole
       const std::size_t close = format.find('\'', k + 1);
       if (close == std::string_view::npos) return "";
       k = close;
@@ -185,8 +185,8 @@ std::string key_column(std::string_view format) {
 
 // The per-badge statement with the key's column in place of the key and first in its columns
 // (no ORDER BY where the pass picks the latest row itself); empty when it cannot be made.
-std::string whole_statement(const LookupStatement& statement, std::string& column) {
-  column = key_column(statement.format);
+std::string whole_statement(const LookupStatement& statement) {
+  const std::string column = key_column(statement.format);
   if (column.empty()) return "";
   std::vector<std::string> bare;
   if (!statement.own_tables.empty()) bare.emplace_back(statement.own_tables);
@@ -310,8 +310,7 @@ std::vector<WholeRead>& whole_reads = *new std::vector<WholeRead>;
 }  // namespace
 
 std::shared_ptr<const WholeRows> whole_rows(const LookupStatement& statement, std::size_t keys) {
-  std::string column;
-  const std::string text = whole_statement(statement, column);
+  const std::string text = whole_statement(statement);
   if (text.empty() || keys == 0) return nullptr;
   // A table not named with its schema is the default database's.
   const std::string database = tables_qualified(text) ? "" : db_default_database();
