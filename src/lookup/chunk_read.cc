@@ -262,12 +262,8 @@ long long table_rows_estimate(std::string_view tables, const std::string& databa
   return rows;
 }
 
-// The rows of a statement read whole.
-std::shared_ptr<const WholeRows> read_whole(const std::string& text, PrefetchPick pick) {
-  QueryCursor cursor;
-  const std::string sent = chunk_statement_sent(text);
-  cursor.query_text = sent.c_str();
-  if (db_open_cursor(cursor) != 0) return nullptr;
+// The rows of a statement read whole, from its result in cursor, which is closed.
+std::shared_ptr<const WholeRows> take_whole_result(QueryCursor& cursor, PrefetchPick pick) {
   auto whole = std::make_shared<WholeRows>();
   bool readable = db_column_count(cursor) >= 1 && db_column_is_text(cursor, 0);
   RowTaker taker(whole->rows, pick);
@@ -297,6 +293,46 @@ std::shared_ptr<const WholeRows> read_whole(const std::string& text, PrefetchPic
   return whole;
 }
 
+// The rows of a statement read whole on the program's connection.
+std::shared_ptr<const WholeRows> read_whole(const std::string& text, PrefetchPick pick) {
+  QueryCursor cursor;
+  const std::string sent = chunk_statement_sent(text);
+  cursor.query_text = sent.c_str();
+  if (db_open_cursor(cursor) != 0) return nullptr;
+  return take_whole_result(cursor, pick);
+}
+
+// Statements read whole ahead for this pass by the pass before.
+std::vector<std::shared_ptr<ChunkRead>>& wholes_ahead = *new std::vector<std::shared_ptr<ChunkRead>>;
+
+// The rows that a read ahead gave for text: true, with whole, when one was read (whole may be
+// nullptr: its rows cannot be read whole); false when none was, or it failed.
+bool take_whole_ahead(const std::string& text, std::shared_ptr<const WholeRows>& whole) {
+  for (auto it = wholes_ahead.begin(); it != wholes_ahead.end(); ++it) {
+    if ((*it)->whole_text != text) continue;
+    const bool read = (*it)->rc == 0;
+    whole = std::move((*it)->whole);
+    wholes_ahead.erase(it);
+    return read;
+  }
+  return false;
+}
+
+// tables with each table of the current client schema named with the schema next instead.
+std::string tables_of_schema(std::string_view tables, const char* next) {
+  const std::string here = db_quote_identifier(current_schema) + ".";
+  const std::string there = db_quote_identifier(next) + ".";
+  std::string moved;
+  std::size_t start = 0;
+  for (std::size_t at; (at = tables.find(here, start)) != std::string_view::npos;
+       start = at + here.size()) {
+    moved.append(tables, start, at - start);
+    moved += there;
+  }
+  moved.append(tables, start);
+  return moved;
+}
+
 // The lookups read whole in the run, with the default database in which their text was read
 // (empty for a text whose tables all are named with their schema).
 struct WholeRead {
@@ -322,9 +358,32 @@ std::shared_ptr<const WholeRows> whole_rows(const LookupStatement& statement, st
   if (estimate < 0 || static_cast<unsigned long long>(estimate) > kWholeRowsPerKey * keys) {
     return nullptr;
   }
-  std::shared_ptr<const WholeRows> rows = read_whole(text, statement.pick);
+  std::shared_ptr<const WholeRows> rows;
+  if (!database.empty() || !take_whole_ahead(text, rows)) rows = read_whole(text, statement.pick);
   if (rows) whole_reads.push_back({text, database, rows});
   return rows;
+}
+
+void whole_rows_ask_ahead(AheadReader& reader, const LookupStatement& statement) {
+  char next[kSchemaNameSize];
+  if (schemas_next(next) != 0) return;
+  const std::string own_tables = tables_of_schema(statement.own_tables, next);
+  const std::string pass_tables = tables_of_schema(statement.pass_tables, next);
+  if (own_tables == statement.own_tables && pass_tables == statement.pass_tables) return;
+  LookupStatement there = statement;
+  there.own_tables = own_tables;
+  there.pass_tables = pass_tables;
+  std::string text = whole_statement(there);
+  if (text.empty() || !tables_qualified(text)) return;
+  auto read = std::make_shared<ChunkRead>();
+  read->chunk = -2;
+  read->pick = statement.pick;
+  read->whole_text = std::move(text);
+  reader.ask(std::move(read));
+}
+
+void whole_rows_keep_ahead(std::vector<std::shared_ptr<ChunkRead>> reads) {
+  wholes_ahead = std::move(reads);
 }
 
 PrefetchAnswer whole_answer(const WholeRows& whole, std::string_view key,
@@ -447,7 +506,9 @@ std::shared_ptr<ChunkRead> AheadReader::take(const PrefetchedRows* rows, int chu
 }
 
 std::shared_ptr<ChunkRead> AheadReader::take_list() {
-  const auto is_list = [](const std::shared_ptr<ChunkRead>& read) { return read->rows == nullptr; };
+  const auto is_list = [](const std::shared_ptr<ChunkRead>& read) {
+    return read->rows == nullptr && read->whole_text.empty();
+  };
   std::unique_lock<std::mutex> lock(mutex_);
   if (const auto queued = std::find_if(queued_.begin(), queued_.end(), is_list);
       queued != queued_.end()) {
@@ -461,6 +522,27 @@ std::shared_ptr<ChunkRead> AheadReader::take_list() {
   changed_.wait(lock, [&] { return done_.count(found.get()) != 0; });
   forget(nullptr, -1);
   return found;
+}
+
+std::vector<std::shared_ptr<ChunkRead>> AheadReader::take_wholes() {
+  const auto is_whole = [](const std::shared_ptr<ChunkRead>& read) {
+    return !read->whole_text.empty();
+  };
+  std::unique_lock<std::mutex> lock(mutex_);
+  std::unordered_set<const ChunkRead*> dropped;
+  for (const auto& read : queued_) {
+    if (is_whole(read)) dropped.insert(read.get());
+  }
+  std::erase_if(queued_, is_whole);
+  std::vector<std::shared_ptr<ChunkRead>> taken;
+  for (const auto& read : asked_) {
+    if (!is_whole(read) || dropped.count(read.get()) != 0) continue;
+    changed_.wait(lock, [&] { return done_.count(read.get()) != 0; });
+    done_.erase(read.get());
+    taken.push_back(read);
+  }
+  std::erase_if(asked_, is_whole);
+  return taken;
 }
 
 PrefetchAnswer AheadReader::peek(const PrefetchedRows* rows, int chunk, std::string_view key) {
@@ -509,6 +591,13 @@ void AheadReader::work() {
       queued_.pop_front();
     }
     SideConnection& connection = connection_;
+    if (!read->whole_text.empty()) {
+      QueryCursor cursor;
+      read->rc = connection.query_stored(chunk_statement_sent(read->whole_text), cursor.result);
+      if (read->rc == 0) read->whole = take_whole_result(cursor, read->pick);
+      finish(read);
+      continue;
+    }
     if (read->rows == nullptr) {
       read->rc = connection.query_stored(read->list_statement, read->list);
       finish(read);

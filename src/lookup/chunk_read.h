@@ -53,6 +53,10 @@ struct ChunkRead {
   std::string list_schema;
   std::string list_statement;
   MysqlResult list;
+  // Or, for no rows either: a lookup of the next client schema read whole (whole_text, with
+  // pick), and what that gave (whole nullptr when its rows cannot be read so).
+  std::string whole_text;
+  std::shared_ptr<const WholeRows> whole;
 };
 
 // A lookup read whole: its statement for every row of its tables at once, with the column its
@@ -94,6 +98,19 @@ PrefetchAnswer whole_answer(const WholeRows& whole, std::string_view key,
 // visits each client schema once.
 void whole_rows_forget(std::string_view schema);
 
+class AheadReader;
+
+// Asks reader to read whole, for the client schema visited after the current one, the
+// statement that statement (read whole in this pass) will be there: the same with that
+// schema's tables in place of this one's. Only for a statement whose tables all are this
+// client schema's or named with their schema.
+void whole_rows_ask_ahead(AheadReader& reader, const LookupStatement& statement);
+
+// Keeps the reads of whole_rows_ask_ahead that reader finished in the pass now ending
+// (AheadReader::take_wholes) for the next pass: whole_rows takes its rows from them, with the
+// same choice whether to read the lookup whole. Those of the pass before are dropped.
+void whole_rows_keep_ahead(std::vector<std::shared_ptr<ChunkRead>> reads);
+
 // Reads read on the program's connection: its keys (keys_for called here), its statements,
 // its rows; not the own statements of the keys whose rows disagree.
 void chunk_read_here(ChunkRead& read);
@@ -122,6 +139,10 @@ class AheadReader {
 
   // The badge list read ahead, once read; nullptr when none was asked or it had not begun.
   std::shared_ptr<ChunkRead> take_list();
+
+  // The statements read whole ahead (whole_rows_ask_ahead), once read: those not begun are
+  // dropped.
+  std::vector<std::shared_ptr<ChunkRead>> take_wholes();
 
   // On the reader's thread: how a read of rows and chunk that it finished and has not handed
   // out answers key; kNone without one.

@@ -97,8 +97,7 @@ struct NextList {
 NextList next_list;
 
 // Asks the reader for the badge list of the client schema visited after this one, once per
-// pass, when the program works through the pass's last chunk: the reader has little left to
-// read then.
+// pass.
 void read_next_list_ahead() {
   char schema[kSchemaNameSize];
   if (next_list.asked || schemas_next(schema) != 0) return;
@@ -193,6 +192,7 @@ void take_whole(PrefetchedRows& rows, const LookupStatement& statement) {
     for (auto& read : reads) {
       if (read) reader->ask(std::move(read));
     }
+    whole_rows_ask_ahead(*reader, statement);
   }
   if (statement.on_row) {
     for (const auto& [key, row] : rows.whole->rows) {
@@ -247,6 +247,7 @@ void prefetch_pass_begin(const char* schema) {
     const long badges = std::strtol(chunk, nullptr, 10);
     if (badges > 0) pass.chunk_badges = static_cast<std::size_t>(badges);
   }
+  read_next_list_ahead();
 }
 
 void prefetch_note_badge(const BadgeRecord& badge) {
@@ -266,12 +267,15 @@ void prefetch_note_badge(const BadgeRecord& badge) {
 }
 
 void prefetch_pass_end() {
+  std::vector<std::shared_ptr<ChunkRead>> wholes_read;
   if (reading.ahead) {
     if (const std::shared_ptr<ChunkRead> read = reading.ahead->take_list(); read && read->rc == 0) {
       next_list.schema = read->list_schema;
       next_list.list = std::move(read->list);
     }
+    wholes_read = reading.ahead->take_wholes();
   }
+  if (pass.id != 0) whole_rows_keep_ahead(std::move(wholes_read));
   next_list.asked = false;
   // The reader stops before the pass's keys, which its reads point into, go.
   reading.ahead.reset();
