@@ -87,13 +87,18 @@ int staging_insert(const char* key, const char* record, bool* refused) {
   return query_status = rc;
 }
 
-std::string staging_batch_statement(const char* key, const std::vector<std::string>& records) {
+std::string staging_batch_statement(
+    std::string_view key, const std::vector<std::string>& records,
+    const std::function<std::string(std::string_view)>& escape) {
   // The single insert's statement with one row of values per record.
-  const std::string escaped_key = db_escape(key);
+  const std::string escaped_key = escape(key);
   std::string statement = " INSERT INTO KvBasis.Kvb999Tmp    ( TmpUsr, TmpStr)    VALUES ";
   for (std::size_t i = 0; i < records.size(); ++i) {
     statement += i == 0 ? "('" : ", ('";
-    statement += escaped_key + "', '" + db_escape(records[i]) + "'  )";
+    statement += escaped_key;
+    statement += "', '";
+    statement += escape(records[i]);
+    statement += "'  )";
   }
   statement += ' ';
   return statement;
@@ -103,7 +108,8 @@ int staging_insert_batch(const char* key, const std::vector<std::string>& record
                          std::vector<int>& codes) {
   codes.assign(records.size(), 0);
   if (records.size() > 1) {
-    const std::string statement = staging_batch_statement(key, records);
+    const std::string statement = staging_batch_statement(
+        key, records, [](std::string_view text) { return db_escape(text); });
     const int rc = with_retries([&] {
       return fenced([&] {
         QueryCursor cursor;

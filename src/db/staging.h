@@ -3,7 +3,9 @@
 // file's path, read back sorted by the record text when every client schema is done.
 
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A staging key (the download file's path) has at most 159 characters, a record 512.
@@ -37,8 +39,11 @@ extern char record_buffer[kRecordBufferSize];
 [[nodiscard]] int staging_insert_batch(const char* key, const std::vector<std::string>& records,
                                        std::vector<int>& codes);
 
-// The INSERT that staging_insert_batch sends first: one row of values per record.
-std::string staging_batch_statement(const char* key, const std::vector<std::string>& records);
+// The INSERT that staging_insert_batch sends first: one row of values per record, each text
+// escaped by escape (as db_escape escapes it; on another thread, that thread's connection's).
+std::string staging_batch_statement(
+    std::string_view key, const std::vector<std::string>& records,
+    const std::function<std::string(std::string_view)>& escape);
 
 // Deletes every record under key and commits. Returns 0 or the failed statement's code.
 [[nodiscard]] int staging_clear(const char* key);

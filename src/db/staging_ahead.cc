@@ -39,10 +39,11 @@ class StagingThread {
 
   bool of_program_connection() const { return connection_->of_program_connection(); }
 
-  void send(std::string statement) {
+  void send(std::string key, std::vector<std::string> records) {
     {
       const std::lock_guard lock(mutex_);
-      statement_ = std::move(statement);
+      key_ = std::move(key);
+      records_ = std::move(records);
       sent_ = true;
       done_ = false;
     }
@@ -55,7 +56,7 @@ class StagingThread {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return done_; });
     sent_ = false;
-    return result_;
+    return std::move(result_);
   }
 
  private:
@@ -65,11 +66,14 @@ class StagingThread {
     for (;;) {
       changed_.wait(lock, [this] { return stopping_ || (sent_ && !done_); });
       if (stopping_) break;
-      const std::string statement = std::move(statement_);
+      const std::string key = std::move(key_);
+      std::vector<std::string> records = std::move(records_);
       lock.unlock();
-      const StagingAheadResult result = stage(statement);
+      StagingAheadResult result = stage(staging_batch_statement(
+          key, records, [this](std::string_view text) { return connection_->escape(text); }));
+      result.records = std::move(records);
       lock.lock();
-      result_ = result;
+      result_ = std::move(result);
       done_ = true;
       changed_.notify_all();
     }
@@ -96,7 +100,8 @@ class StagingThread {
   std::unique_ptr<SideConnection> connection_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::string statement_;
+  std::string key_;
+  std::vector<std::string> records_;
   bool sent_ = false;  // on the program's thread only, besides under the mutex
   bool done_ = false;
   bool stopping_ = false;
@@ -130,15 +135,15 @@ bool staging_ahead_available() {
   return true;
 }
 
-void staging_ahead_send(const char* key, const std::vector<std::string>& records) {
+void staging_ahead_send(const char* key, std::vector<std::string> records) {
   used_beside = asked_for;
-  staging_thread->send(staging_batch_statement(key, records));
+  staging_thread->send(key, std::move(records));
 }
 
 bool staging_ahead_outstanding() { return staging_thread && staging_thread->outstanding(); }
 
 StagingAheadResult staging_ahead_wait() {
-  const StagingAheadResult result = staging_thread->wait();
+  StagingAheadResult result = staging_thread->wait();
   // A run whose connection to the server broke ends as on its own connection.
   if (result.rc != 0 && db_connection_lost(result.rc)) {
     fatal_exit(kExitDatabase, "Verbindung zur Datenbank verloren! ErrNr: %d\n", result.rc);

@@ -22,9 +22,9 @@
 // call for each connection of the program).
 bool staging_ahead_available();
 
-// Sends the INSERT of records under key and its COMMIT. Call only when staging_ahead_available
-// and no batch is on its way.
-void staging_ahead_send(const char* key, const std::vector<std::string>& records);
+// Sends the INSERT of records under key and its COMMIT (the thread makes its text). Call
+// only when staging_ahead_available and no batch is on its way.
+void staging_ahead_send(const char* key, std::vector<std::string> records);
 
 // Whether a batch was sent and not yet waited for.
 bool staging_ahead_outstanding();
@@ -33,6 +33,7 @@ struct StagingAheadResult {
   int rc = 0;           // 0: every record is staged and committed; else the error number
   bool undone = false;  // rc is the server's: nothing of the batch is staged
   double seconds = 0;   // how long the INSERT and its COMMIT took
+  std::vector<std::string> records;  // the batch's records, handed back
 };
 
 // Waits for the batch on its way. A lost connection ends the process (status 5).

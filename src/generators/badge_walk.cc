@@ -125,6 +125,13 @@ std::size_t sent_end = 0;
 // The queued batch is full: it is sent when the walk comes to its next badge, so that all
 // that the badge which filled it printed comes before the batch's end.
 bool pending_full = false;
+// Staged ahead, the pass's last batch is waited for at its end. So near the end a batch is
+// full at half the badges still to walk: the one on its way is staged while the walk goes
+// on, and the last one is small. badges_left counts the badges of the pass not yet walked
+// when batches are staged ahead, else it stays 0.
+std::size_t badges_left = 0;
+// Smaller batches than this wait for their COMMIT more than for their rows.
+constexpr std::size_t kTailBatchRecords = 500;
 
 // Waits for the batch staged ahead and tells its outcome. A batch the server undid is staged
 // again on the program's connection, which finds the records refused for their own reason.
@@ -133,7 +140,8 @@ bool pending_full = false;
 void settle_sent() {
   if (!staging_ahead_outstanding()) return;
   const auto start = std::chrono::steady_clock::now();
-  const StagingAheadResult result = staging_ahead_wait();
+  StagingAheadResult result = staging_ahead_wait();
+  sent.records = std::move(result.records);
   std::vector<int> codes(sent.records.size(), 0);
   int rc = result.rc;
   if (rc != 0 && result.undone) rc = staging_insert_batch(sent.path.c_str(), sent.records, codes);
@@ -156,11 +164,11 @@ void send_pending() {
   }
   settle_sent();
   if (staging_failure != 0) return;
-  staging_ahead_send(pending.path.c_str(), pending.records);
   sent = std::move(pending);
   pending = PendingRecords{};
   pending.path = sent.path;
   sent_end = console_mark();
+  staging_ahead_send(sent.path.c_str(), std::move(sent.records));
 }
 
 // Sends what is queued, settles every batch and prints what is held.
@@ -188,14 +196,17 @@ int staging_failed(const char* path) {
 }
 
 // Reads the whole badge list once, noting each badge's keys for the pass, and starts it
-// again from its first badge.
-void note_pass_keys() {
+// again from its first badge. Returns the number of badges.
+std::size_t note_pass_keys() {
   BadgeRecord badge;
+  std::size_t badges = 0;
   while (badges_fetch(badge) == 0) {
     prefetch_note_badge(badge);
     badge = BadgeRecord{};
+    ++badges;
   }
   badges_rewind();
+  return badges;
 }
 
 }  // namespace
@@ -223,7 +234,11 @@ bool record_stage(const char* path, const BadgeRecord& badge, const std::string&
   pending.records.push_back(text);
   pending.badges.emplace_back(badge.AswNum);
   pending.places.push_back(console_mark());
-  if (pending.records.size() >= batch_records || pending.bytes >= kBatchBytes) pending_full = true;
+  const std::size_t tail = std::max(kTailBatchRecords, badges_left / 2);
+  if (pending.records.size() >= batch_records ||
+      (badges_left != 0 && pending.records.size() >= tail) || pending.bytes >= kBatchBytes) {
+    pending_full = true;
+  }
   return true;
 }
 
@@ -254,9 +269,13 @@ int for_each_badge(const char* path, const char* schema,
   RunListener* listener = run_listener();
   if (listener != nullptr) listener->schema_begin(schema);
   prefetch_pass_begin(schema);
+  badges_left = 0;
   int rc = timed(times.badges, [&] {
     const int opened = badges_open(schema);
-    if (opened == 0 && prefetch_enabled()) note_pass_keys();
+    if (opened == 0 && prefetch_enabled()) {
+      const std::size_t badges = note_pass_keys();
+      if (!dry && staging_ahead_available()) badges_left = badges;
+    }
     return opened;
   });
   if (rc == 0) {
@@ -266,6 +285,7 @@ int for_each_badge(const char* path, const char* schema,
       if (staging_failure != 0) break;
       if ((rc = timed(times.badges, [&] { return badges_fetch(badge); })) != 0) break;
       ++counts.read;
+      if (badges_left > 0) --badges_left;
       if (listener != nullptr) listener->badge_begin(badge);
       if (handle(badge)) ++counts.staged;
       badge = BadgeRecord{};
