@@ -264,7 +264,8 @@ int badge_list_failed(int rc, const char* schema) {
 }
 
 int for_each_badge(const char* path, const char* schema,
-                   const std::function<bool(BadgeRecord&)>& handle) {
+                   const std::function<bool(BadgeRecord&)>& handle,
+                   const std::function<void()>& ask_ahead) {
   BadgeCounts counts;
   RunListener* listener = run_listener();
   if (listener != nullptr) listener->schema_begin(schema);
@@ -275,6 +276,8 @@ int for_each_badge(const char* path, const char* schema,
     if (opened == 0 && prefetch_enabled()) {
       const std::size_t badges = note_pass_keys();
       if (!dry && staging_ahead_available()) badges_left = badges;
+      if (ask_ahead) ask_ahead();
+      prefetch_read_next_list();
     }
     return opened;
   });

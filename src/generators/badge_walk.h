@@ -52,6 +52,9 @@ int badge_list_failed(int rc, const char* schema);
 // the table refused taken off the count. Returns 0, or the exit status the run ends with,
 // after a message, when the badge list could not be read or the staging failed as a whole
 // (going on would leave valid badges out of the download; kExitDatabase), or when another
-// run took the cluster lock over (kExitBusy).
+// run took the cluster lock over (kExitBusy). ask_ahead, when given, is called once the
+// pass's keys are noted, before the first badge: it asks for the lookups the walk will need
+// to be read ahead (prefetch_read_whole_now).
 int for_each_badge(const char* path, const char* schema,
-                   const std::function<bool(BadgeRecord&)>& handle);
+                   const std::function<bool(BadgeRecord&)>& handle,
+                   const std::function<void()>& ask_ahead = nullptr);

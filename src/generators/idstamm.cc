@@ -63,6 +63,7 @@ std::string idstamm_format(const BadgeRecord& badge) {
 }
 
 int idstamm_generate(const char* path, const char* terminal, const char* schema) {
-  return for_each_badge(path, schema,
-                        [&](BadgeRecord& badge) { return handle_badge(badge, path, terminal); });
+  return for_each_badge(
+      path, schema, [&](BadgeRecord& badge) { return handle_badge(badge, path, terminal); },
+      person_attributes_read_ahead);
 }

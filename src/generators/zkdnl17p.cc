@@ -68,6 +68,10 @@ std::string zkdnl17p_format(const BadgeRecord& badge, bool location_found) {
 }
 
 int zkdnl17p_generate(const char* path, const char* terminal, const char* schema) {
-  return for_each_badge(path, schema,
-                        [&](BadgeRecord& badge) { return handle_badge(badge, path, terminal); });
+  return for_each_badge(
+      path, schema, [&](BadgeRecord& badge) { return handle_badge(badge, path, terminal); },
+      [] {
+        badge_location_read_ahead();
+        day_values_read_ahead();
+      });
 }

@@ -164,9 +164,15 @@ int zkdnl18p_generate(const char* path, const char* terminal, const char* schema
   balance_list_read(terminal, setup.terminal_list);
 
   std::string previous;  // whole, so that numbers alike in their first 13 stay apart
-  return for_each_badge(path, schema, [&](BadgeRecord& badge) {
-    const bool staged = handle_badge(badge, setup, previous);
-    previous = badge.AswNum;
-    return staged;
-  });
+  return for_each_badge(
+      path, schema,
+      [&](BadgeRecord& badge) {
+        const bool staged = handle_badge(badge, setup, previous);
+        previous = badge.AswNum;
+        return staged;
+      },
+      [] {
+        vacation_values_read_ahead();
+        day_values_read_ahead();
+      });
 }

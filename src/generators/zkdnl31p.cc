@@ -52,6 +52,7 @@ std::string zkdnl31p_format(const BadgeRecord& badge) {
 }
 
 int zkdnl31p_generate(const char* path, const char* terminal, const char* schema) {
-  return for_each_badge(path, schema,
-                        [&](BadgeRecord& badge) { return handle_badge(badge, path, terminal); });
+  return for_each_badge(
+      path, schema, [&](BadgeRecord& badge) { return handle_badge(badge, path, terminal); },
+      badge_location_read_ahead);
 }

@@ -77,7 +77,8 @@ std::string zkdnl60p_format(const BadgeRecord& badge, std::string_view display_c
 
 int zkdnl60p_generate(const char* path, const char* terminal, const char* schema) {
   const std::string display_code = first_display_code(terminal);
-  return for_each_badge(path, schema, [&](BadgeRecord& badge) {
-    return handle_badge(badge, path, terminal, display_code);
-  });
+  return for_each_badge(
+      path, schema,
+      [&](BadgeRecord& badge) { return handle_badge(badge, path, terminal, display_code); },
+      day_values_read_ahead);
 }

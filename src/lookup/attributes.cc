@@ -71,15 +71,19 @@ int terminal_attributes(const char* terminal, TerminalAttributes& out) {
   return query_status;
 }
 
+const LookupStatement kLocationStatement{"Standort des Ausweises", kLocationQuery,
+                                         PrefetchKey::kBadgeNumber, "",
+                                         "KvBasis.Kvb113Awv, KvBasis.Kvb113Sto"};
+
 int badge_location_text(BadgeRecord& badge) {
-  const LookupStatement statement{"Standort des Ausweises", kLocationQuery,
-                                  PrefetchKey::kBadgeNumber, "",
-                                  "KvBasis.Kvb113Awv, KvBasis.Kvb113Sto"};
-  return lookup_first_row(location_rows, statement, badge.AswNum,
+  return lookup_first_row(location_rows, kLocationStatement, badge.AswNum,
                           [&](DbRow row) { take_location(badge, row); });
 }
 
-int person_attributes(BadgeRecord& badge) {
+void badge_location_read_ahead() { prefetch_read_whole_now(kLocationStatement); }
+
+namespace {
+LookupStatement person_statement() {
   // The person table of the current client schema, made once per schema.
   static std::string schema;
   static std::string person_table;
@@ -87,8 +91,14 @@ int person_attributes(BadgeRecord& badge) {
     schema = current_schema;
     person_table = db_quote_identifier(current_schema) + ".Kvb300Pnr ";
   }
-  const LookupStatement statement{"Person des Ausweises", kPersonQuery, PrefetchKey::kPerson,
-                                  person_table, person_table};
-  return lookup_first_row(person_rows, statement, badge.AswPnr,
+  return {"Person des Ausweises", kPersonQuery, PrefetchKey::kPerson, person_table,
+          person_table};
+}
+}  // namespace
+
+int person_attributes(BadgeRecord& badge) {
+  return lookup_first_row(person_rows, person_statement(), badge.AswPnr,
                           [&](DbRow row) { take_person(badge, row); });
 }
+
+void person_attributes_read_ahead() { prefetch_read_whole_now(person_statement()); }

@@ -21,3 +21,8 @@ struct TerminalAttributes {
 // PnrSpr, PnrSal of the badge's person. A language of more than 4 characters or a list of
 // more than 10 is cut and named in badge.too_long.
 [[nodiscard]] int person_attributes(BadgeRecord& badge);
+
+// In a pass, before its first badge: the location's and the person's rows are read ahead
+// (prefetch_read_whole_now).
+void badge_location_read_ahead();
+void person_attributes_read_ahead();

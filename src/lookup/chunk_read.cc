@@ -305,17 +305,35 @@ std::shared_ptr<const WholeRows> read_whole(const std::string& text, PrefetchPic
 // Statements read whole ahead for this pass by the pass before.
 std::vector<std::shared_ptr<ChunkRead>>& wholes_ahead = *new std::vector<std::shared_ptr<ChunkRead>>;
 
-// The rows that a read ahead gave for text: true, with whole, when one was read (whole may be
-// nullptr: its rows cannot be read whole); false when none was, or it failed.
-bool take_whole_ahead(const std::string& text, std::shared_ptr<const WholeRows>& whole) {
+bool is_whole_read(const ChunkRead& read, const std::string& text, const std::string& database) {
+  return read.whole_text == text && read.whole_database == database;
+}
+
+// The read of text in database that the pass before read ahead, taken out; nullptr without one.
+std::shared_ptr<ChunkRead> take_whole_ahead(const std::string& text, const std::string& database) {
   for (auto it = wholes_ahead.begin(); it != wholes_ahead.end(); ++it) {
-    if ((*it)->whole_text != text) continue;
-    const bool read = (*it)->rc == 0;
-    whole = std::move((*it)->whole);
+    if (!is_whole_read(**it, text, database)) continue;
+    std::shared_ptr<ChunkRead> read = std::move(*it);
     wholes_ahead.erase(it);
     return read;
   }
-  return false;
+  return nullptr;
+}
+
+// On a reader's thread: whether connection's default database is database (asked once per
+// thread: the reader's statements never change it).
+bool side_database_is(SideConnection& connection, const std::string& database) {
+  thread_local std::string side_database = "\n";
+  if (side_database == "\n") {
+    std::string name;
+    if (connection.query("SELECT DATABASE()", [&](DbRow row, unsigned) {
+          if (row[0] != nullptr) name = row[0];
+        }) != 0) {
+      return false;
+    }
+    side_database = name;
+  }
+  return side_database == database;
 }
 
 // tables with each table of the current client schema named with the schema next instead.
@@ -343,25 +361,68 @@ struct WholeRead {
 // Kept to the end of the process, which need not take them apart.
 std::vector<WholeRead>& whole_reads = *new std::vector<WholeRead>;
 
+// What whole_rows and whole_rows_ask_now decide about a lookup.
+struct WholeChoice {
+  std::string text;      // empty: not read whole
+  std::string database;  // the default database, for a text with tables not named with theirs
+  std::shared_ptr<const WholeRows> read;  // when read already in this run
+  bool was_read = false;
+};
+
+WholeChoice choose_whole(const LookupStatement& statement, std::size_t keys) {
+  WholeChoice choice;
+  std::string text = whole_statement(statement);
+  if (text.empty() || keys == 0) return choice;
+  // A table not named with its schema is the default database's.
+  choice.database = tables_qualified(text) ? "" : db_default_database();
+  if (choice.database == "\n") return choice;
+  for (const WholeRead& read : whole_reads) {
+    if (read.text == text && read.database == choice.database) {
+      choice.read = read.rows;
+      choice.was_read = true;
+      return choice;
+    }
+  }
+  const long long estimate = table_rows_estimate(statement.pass_tables, choice.database);
+  if (estimate < 0 || static_cast<unsigned long long>(estimate) > kWholeRowsPerKey * keys) {
+    return choice;
+  }
+  choice.text = std::move(text);
+  return choice;
+}
+
+std::shared_ptr<ChunkRead> whole_read_of(std::string text, std::string database, PrefetchPick pick) {
+  auto read = std::make_shared<ChunkRead>();
+  read->chunk = -2;
+  read->pick = pick;
+  read->whole_text = std::move(text);
+  read->whole_database = std::move(database);
+  return read;
+}
+
 }  // namespace
 
-std::shared_ptr<const WholeRows> whole_rows(const LookupStatement& statement, std::size_t keys) {
-  const std::string text = whole_statement(statement);
-  if (text.empty() || keys == 0) return nullptr;
-  // A table not named with its schema is the default database's.
-  const std::string database = tables_qualified(text) ? "" : db_default_database();
-  if (database == "\n") return nullptr;
-  for (const WholeRead& read : whole_reads) {
-    if (read.text == text && read.database == database) return read.rows;
-  }
-  const long long estimate = table_rows_estimate(statement.pass_tables, database);
-  if (estimate < 0 || static_cast<unsigned long long>(estimate) > kWholeRowsPerKey * keys) {
-    return nullptr;
-  }
-  std::shared_ptr<const WholeRows> rows;
-  if (!database.empty() || !take_whole_ahead(text, rows)) rows = read_whole(text, statement.pick);
-  if (rows) whole_reads.push_back({text, database, rows});
+std::shared_ptr<const WholeRows> whole_rows(const LookupStatement& statement, std::size_t keys,
+                                            AheadReader* reader) {
+  WholeChoice choice = choose_whole(statement, keys);
+  if (choice.was_read || choice.text.empty()) return choice.read;
+  std::shared_ptr<ChunkRead> ahead =
+      reader != nullptr ? reader->take_whole(choice.text, choice.database) : nullptr;
+  if (!ahead) ahead = take_whole_ahead(choice.text, choice.database);
+  std::shared_ptr<const WholeRows> rows = ahead && ahead->rc == 0
+                                              ? ahead->whole
+                                              : read_whole(choice.text, statement.pick);
+  if (rows) whole_reads.push_back({choice.text, choice.database, rows});
   return rows;
+}
+
+void whole_rows_ask_now(AheadReader& reader, const LookupStatement& statement, std::size_t keys) {
+  WholeChoice choice = choose_whole(statement, keys);
+  if (choice.was_read || choice.text.empty()) return;
+  for (const auto& read : wholes_ahead) {
+    if (is_whole_read(*read, choice.text, choice.database)) return;
+  }
+  reader.ask(whole_read_of(std::move(choice.text), std::move(choice.database), statement.pick));
 }
 
 void whole_rows_ask_ahead(AheadReader& reader, const LookupStatement& statement) {
@@ -375,11 +436,7 @@ void whole_rows_ask_ahead(AheadReader& reader, const LookupStatement& statement)
   there.pass_tables = pass_tables;
   std::string text = whole_statement(there);
   if (text.empty() || !tables_qualified(text)) return;
-  auto read = std::make_shared<ChunkRead>();
-  read->chunk = -2;
-  read->pick = statement.pick;
-  read->whole_text = std::move(text);
-  reader.ask(std::move(read));
+  reader.ask(whole_read_of(std::move(text), "", statement.pick));
 }
 
 void whole_rows_keep_ahead(std::vector<std::shared_ptr<ChunkRead>> reads) {
@@ -524,6 +581,26 @@ std::shared_ptr<ChunkRead> AheadReader::take_list() {
   return found;
 }
 
+std::shared_ptr<ChunkRead> AheadReader::take_whole(const std::string& text,
+                                                   const std::string& database) {
+  const auto is_it = [&](const std::shared_ptr<ChunkRead>& read) {
+    return is_whole_read(*read, text, database);
+  };
+  std::unique_lock<std::mutex> lock(mutex_);
+  const auto asked = std::find_if(asked_.begin(), asked_.end(), is_it);
+  if (asked == asked_.end()) return nullptr;
+  const std::shared_ptr<ChunkRead> found = *asked;
+  asked_.erase(asked);
+  if (const auto queued = std::find_if(queued_.begin(), queued_.end(), is_it);
+      queued != queued_.end()) {
+    queued_.erase(queued);
+    return nullptr;
+  }
+  changed_.wait(lock, [&] { return done_.count(found.get()) != 0; });
+  done_.erase(found.get());
+  return found;
+}
+
 std::vector<std::shared_ptr<ChunkRead>> AheadReader::take_wholes() {
   const auto is_whole = [](const std::shared_ptr<ChunkRead>& read) {
     return !read->whole_text.empty();
@@ -592,9 +669,13 @@ void AheadReader::work() {
     }
     SideConnection& connection = connection_;
     if (!read->whole_text.empty()) {
-      QueryCursor cursor;
-      read->rc = connection.query_stored(chunk_statement_sent(read->whole_text), cursor.result);
-      if (read->rc == 0) read->whole = take_whole_result(cursor, read->pick);
+      // A text with tables not named with their schema only in the program's default database.
+      read->rc = -1;
+      if (read->whole_database.empty() || side_database_is(connection, read->whole_database)) {
+        QueryCursor cursor;
+        read->rc = connection.query_stored(chunk_statement_sent(read->whole_text), cursor.result);
+        if (read->rc == 0) read->whole = take_whole_result(cursor, read->pick);
+      }
       finish(read);
       continue;
     }

@@ -53,9 +53,11 @@ struct ChunkRead {
   std::string list_schema;
   std::string list_statement;
   MysqlResult list;
-  // Or, for no rows either: a lookup of the next client schema read whole (whole_text, with
-  // pick), and what that gave (whole nullptr when its rows cannot be read so).
+  // Or, for no rows either: a lookup read whole (whole_text, with pick; in the default database
+  // whole_database, empty when its tables all are named with their schema), and what that gave
+  // (whole nullptr when its rows cannot be read so).
   std::string whole_text;
+  std::string whole_database;
   std::shared_ptr<const WholeRows> whole;
 };
 
@@ -84,10 +86,18 @@ struct WholeRows {
   std::vector<const std::string*> disagreeing;  // the keys in rows whose rows disagree
 };
 
+class AheadReader;
+
 // The rows of the lookup read whole, or nullptr when it is not read so (its statement does
 // not compare the key as the first condition after WHERE, its key's table is too large for
-// keys keys, or the statement failed).
-std::shared_ptr<const WholeRows> whole_rows(const LookupStatement& statement, std::size_t keys);
+// keys keys, or the statement failed). Rows that reader (when given) or the reader of the
+// pass before read ahead are taken; a read reader has not begun is read here.
+std::shared_ptr<const WholeRows> whole_rows(const LookupStatement& statement, std::size_t keys,
+                                            AheadReader* reader);
+
+// Asks reader to read the lookup whole at once, when whole_rows will read it so in this pass
+// (for keys keys) and it is not read yet.
+void whole_rows_ask_now(AheadReader& reader, const LookupStatement& statement, std::size_t keys);
 
 // How the rows read whole answer key: kNone when its own statement must decide, kAmbiguous
 // when its own statement decides once for the pass.
@@ -97,8 +107,6 @@ PrefetchAnswer whole_answer(const WholeRows& whole, std::string_view key,
 // Forgets the rows read whole from the tables of client schema, whose pass is over: a run
 // visits each client schema once.
 void whole_rows_forget(std::string_view schema);
-
-class AheadReader;
 
 // Asks reader to read whole, for the client schema visited after the current one, the
 // statement that statement (read whole in this pass) will be there: the same with that
@@ -140,8 +148,11 @@ class AheadReader {
   // The badge list read ahead, once read; nullptr when none was asked or it had not begun.
   std::shared_ptr<ChunkRead> take_list();
 
-  // The statements read whole ahead (whole_rows_ask_ahead), once read: those not begun are
-  // dropped.
+  // The read asked for text read whole in database: nullptr when it was never asked or was
+  // taken back before the reader began it (the caller reads it then); else the finished read.
+  std::shared_ptr<ChunkRead> take_whole(const std::string& text, const std::string& database);
+
+  // The statements read whole ahead and not taken, once read: those not begun are dropped.
   std::vector<std::shared_ptr<ChunkRead>> take_wholes();
 
   // On the reader's thread: how a read of rows and chunk that it finished and has not handed

@@ -56,9 +56,12 @@ std::string format_hours_minutes(long minutes) {
   return formatted;
 }
 
+const LookupStatement kDayValuesStatement{"Saldo Vortag", kDayValuesQuery, PrefetchKey::kPerson,
+                                          "", "Kvb320Tgb, Kvb300Pnr"};
+
 int day_values_fill(BadgeRecord& badge) {
-  const LookupStatement statement{"Saldo Vortag", kDayValuesQuery, PrefetchKey::kPerson, "",
-                                  "Kvb320Tgb, Kvb300Pnr"};
-  return lookup_first_row(pass_rows, statement, badge.AswPnr,
+  return lookup_first_row(pass_rows, kDayValuesStatement, badge.AswPnr,
                           [&](DbRow row) { take_day_values(badge, row); });
 }
+
+void day_values_read_ahead() { prefetch_read_whole_now(kDayValuesStatement); }

@@ -173,7 +173,7 @@ std::shared_ptr<ChunkRead> chunk_read(PrefetchedRows& rows, const LookupStatemen
 // read ahead, chunk by chunk.
 void take_whole(PrefetchedRows& rows, const LookupStatement& statement) {
   const PrefetchTextMap<int>& keys = prefetch_keys(statement.kind);
-  rows.whole = whole_rows(statement, keys.size());
+  rows.whole = whole_rows(statement, keys.size(), reading.ahead.get());
   if (!rows.whole) return;
   std::fill(rows.chunks.begin(), rows.chunks.end(), 1);
   if (AheadReader* reader = ahead_reader()) {
@@ -247,7 +247,6 @@ void prefetch_pass_begin(const char* schema) {
     const long badges = std::strtol(chunk, nullptr, 10);
     if (badges > 0) pass.chunk_badges = static_cast<std::size_t>(badges);
   }
-  read_next_list_ahead();
 }
 
 void prefetch_note_badge(const BadgeRecord& badge) {
@@ -264,6 +263,18 @@ void prefetch_note_badge(const BadgeRecord& badge) {
     if (pass.class_badges.size() <= person_chunk) pass.class_badges.resize(person_chunk + 1);
     pass.class_badges[person_chunk].emplace_back(badge.AswGrp, badge.AswPnr);
   }
+}
+
+void prefetch_read_whole_now(const LookupStatement& statement) {
+  // A pass of one chunk has too little to read for a second connection to pay.
+  if (prefetch_pass() == 0 || statement.keys_for || chunk_count() < 2) return;
+  if (AheadReader* reader = ahead_reader()) {
+    whole_rows_ask_now(*reader, statement, prefetch_keys(statement.kind).size());
+  }
+}
+
+void prefetch_read_next_list() {
+  if (pass.id != 0) read_next_list_ahead();
 }
 
 void prefetch_pass_end() {

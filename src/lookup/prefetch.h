@@ -51,6 +51,18 @@ void prefetch_pass_begin(const char* schema);
 void prefetch_note_badge(const BadgeRecord& badge);
 void prefetch_pass_end();
 
+struct LookupStatement;
+
+// Once the pass's keys are noted: the reader reads statement's rows whole at once, when the
+// pass will read them so (chunk_read.h) and has more than one chunk of badges. For the lookups the walk will ask for, in the
+// reverse order of their first use: the program reads a statement itself that the reader has
+// not begun when the walk needs it, so the reader begins with the one needed last.
+void prefetch_read_whole_now(const LookupStatement& statement);
+
+// Once the pass's keys are noted: the reader reads the badge list of the client schema
+// visited next.
+void prefetch_read_next_list();
+
 // When the pass's reader has read ahead the badge list of schema (that of the next client
 // schema of the list being visited, read near the end of the pass before), moves it into
 // result and returns true; else false (the caller asks for it).

@@ -61,18 +61,33 @@ void take_figures(DbRow row, int first, int count, double* figures) {
     figures[i] = decimal_number(row[first + i]);
 }
 
+// A table of figures and how its statement reads them.
+struct FigureSource {
+  const char* purpose;
+  const char* format;
+  const char* table;
+  PrefetchPick pick;
+};
+// With the newest date first, the first row is the latest one not after today.
+constexpr FigureSource kDays{"Urlaubstage", kVacationDaysQuery, "Kvb332Utg",
+                             PrefetchPick::kLatestFirstColumn};
+constexpr FigureSource kEntitlement{"Urlaubsanspruch", kEntitlementQuery, "Kvb332Urv",
+                                    PrefetchPick::kFirst};
+
+LookupStatement figures_statement(const FigureSource& source) {
+  const std::string& tables = client_tables(source.table);
+  return {source.purpose, source.format, PrefetchKey::kPerson, tables, tables, source.pick};
+}
+
 // Reads the first row of the person's figures: columns first to first+count-1 into figures,
 // which stay 0 when there is no row. open_rc receives the open's result; the fetch's result
 // is returned.
-int read_figures(const BadgeRecord& badge, PrefetchedRows& pass_rows, PrefetchPick pick,
-                 const char* purpose, const char* format, const char* table, int& open_rc,
-                 int first, int count, double* figures) {
+int read_figures(const BadgeRecord& badge, PrefetchedRows& pass_rows, const FigureSource& source,
+                 int& open_rc, int first, int count, double* figures) {
   for (int i = 0; i < count; ++i)
     figures[i] = 0.0;
-  const std::string& tables = client_tables(table);
-  const LookupStatement statement{purpose, format, PrefetchKey::kPerson, tables, tables, pick};
   return lookup_first_row(
-      pass_rows, statement, badge.AswPnr,
+      pass_rows, figures_statement(source), badge.AswPnr,
       [&](DbRow row) { take_figures(row, first, count, figures); }, &open_rc);
 }
 
@@ -149,16 +164,12 @@ int vacation_values_fill(BadgeRecord& badge) {
   int open_rc = 0;
 
   double days[3];  // UtgVtg, UtgRtg, UtgGut
-  // With the newest date first, the first row is the latest one not after today.
-  const int days_rc =
-      read_figures(badge, days_rows, PrefetchPick::kLatestFirstColumn, "Urlaubstage",
-                   kVacationDaysQuery, "Kvb332Utg", open_rc, 1, 3, days);
+  const int days_rc = read_figures(badge, days_rows, kDays, open_rc, 1, 3, days);
   if (open_rc != 0) return query_status = open_rc;
 
   double entitlement[2];  // URVGUR, URVVJR
   const int entitlement_rc =
-      read_figures(badge, entitlement_rows, PrefetchPick::kFirst, "Urlaubsanspruch",
-                   kEntitlementQuery, "Kvb332Urv", open_rc, 0, 2, entitlement);
+      read_figures(badge, entitlement_rows, kEntitlement, open_rc, 0, 2, entitlement);
   if (open_rc != 0) return query_status = open_rc;
 
   const double remaining =
@@ -171,4 +182,9 @@ int vacation_values_fill(BadgeRecord& badge) {
   badge.vacation_values[5] = format_decimal(entitlement[1]);
   query_status = days_rc + entitlement_rc;
   return query_status;
+}
+
+void vacation_values_read_ahead() {
+  prefetch_read_whole_now(figures_statement(kEntitlement));
+  prefetch_read_whole_now(figures_statement(kDays));
 }

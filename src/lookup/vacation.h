@@ -11,6 +11,10 @@
 // written with missing figures as 0.
 [[nodiscard]] int vacation_values_fill(BadgeRecord& badge);
 
+// In a pass, before its first badge: the figures' rows are read ahead, the entitlement's
+// first (prefetch_read_whole_now).
+void vacation_values_read_ahead();
+
 // x as lead, |x| with two decimals and a decimal comma, trailing sign ("-" or " "). The lead
 // is chosen on x: "" from |x| >= 100, " " from 10, else "  ". The two decimals round the
 // decimal figure that x stands for (its six-decimal text), ties up: 9.995 gives "  10,00 ",
