@@ -136,6 +136,13 @@ int staging_insert_batch(const char* key, const std::vector<std::string>& record
   return query_status = 0;
 }
 
+std::string staging_clear_statement(std::string_view key,
+                                    const std::function<std::string(std::string_view)>& escape) {
+  std::string statement = kDelete;
+  statement.replace(statement.find("%s"), 2, escape(key));
+  return statement;
+}
+
 int staging_clear(const char* key) {
   const std::string escaped_key = db_escape(key);
   const int rc = with_retries([&] {

@@ -48,6 +48,10 @@ std::string staging_batch_statement(
 // Deletes every record under key and commits. Returns 0 or the failed statement's code.
 [[nodiscard]] int staging_clear(const char* key);
 
+// The DELETE that staging_clear sends, its key escaped by escape.
+std::string staging_clear_statement(std::string_view key,
+                                    const std::function<std::string(std::string_view)>& escape);
+
 // Reads the records under key, ascending by their text. Returns the open's code, or
 // RC_LOCK_LOST. The read-back is one transaction with the lock's check on a cluster:
 // staging_confirm ends it.

@@ -39,11 +39,13 @@ class StagingThread {
 
   bool of_program_connection() const { return connection_->of_program_connection(); }
 
-  void send(std::string key, std::vector<std::string> records) {
+  // A batch of records, or without records and with clear the clear.
+  void send(std::string key, std::vector<std::string> records, bool clear = false) {
     {
       const std::lock_guard lock(mutex_);
       key_ = std::move(key);
       records_ = std::move(records);
+      clear_ = clear;
       sent_ = true;
       done_ = false;
     }
@@ -68,9 +70,11 @@ class StagingThread {
       if (stopping_) break;
       const std::string key = std::move(key_);
       std::vector<std::string> records = std::move(records_);
+      const bool clear = clear_;
       lock.unlock();
-      StagingAheadResult result = stage(staging_batch_statement(
-          key, records, [this](std::string_view text) { return connection_->escape(text); }));
+      const auto escape = [this](std::string_view text) { return connection_->escape(text); };
+      StagingAheadResult result = stage(clear ? staging_clear_statement(key, escape)
+                                              : staging_batch_statement(key, records, escape));
       result.records = std::move(records);
       lock.lock();
       result_ = std::move(result);
@@ -102,6 +106,7 @@ class StagingThread {
   std::condition_variable changed_;
   std::string key_;
   std::vector<std::string> records_;
+  bool clear_ = false;
   bool sent_ = false;  // on the program's thread only, besides under the mutex
   bool done_ = false;
   bool stopping_ = false;
@@ -138,6 +143,11 @@ bool staging_ahead_available() {
 void staging_ahead_send(const char* key, std::vector<std::string> records) {
   used_beside = asked_for;
   staging_thread->send(key, std::move(records));
+}
+
+void staging_ahead_send_clear(const char* key) {
+  used_beside = asked_for;
+  staging_thread->send(key, {}, true);
 }
 
 bool staging_ahead_outstanding() { return staging_thread && staging_thread->outstanding(); }

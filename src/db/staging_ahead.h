@@ -26,6 +26,10 @@ bool staging_ahead_available();
 // only when staging_ahead_available and no batch is on its way.
 void staging_ahead_send(const char* key, std::vector<std::string> records);
 
+// Sends the DELETE of the records under key and its COMMIT, as staging_clear does, before any
+// batch; waited for as a batch.
+void staging_ahead_send_clear(const char* key);
+
 // Whether a batch was sent and not yet waited for.
 bool staging_ahead_outstanding();
 

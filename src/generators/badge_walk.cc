@@ -153,6 +153,22 @@ void settle_sent() {
   sent = PendingRecords{};
 }
 
+// The clear sent ahead (walk_clear) and not yet settled: its path, and the place in the held
+// text where what the run printed since begins.
+bool clear_sent = false;
+std::string clear_path;
+std::size_t clear_mark = 0;
+
+int clear_failed(const char* path, int rc) {
+  if (rc == RC_LOCK_LOST) {
+    print_lock_lost(path);
+    return kExitBusy;
+  }
+  // Without the clear, an earlier run's records would appear in the file.
+  console_printf("Error Tab. Kvb999Tmp loeschen! ErrNr: %d User: %s", rc, path);
+  return kExitDatabase;
+}
+
 // Sends the queued batch: ahead, when the run stages ahead, after settling the one before;
 // else on the program's connection.
 void send_pending() {
@@ -244,6 +260,34 @@ bool record_stage(const char* path, const BadgeRecord& badge, const std::string&
 
 void badge_walk_dry(bool on) { dry = on; }
 
+int walk_clear(const char* path) {
+  if (prefetch_enabled() && staging_ahead_available()) {
+    staging_ahead_send_clear(path);
+    clear_sent = true;
+    clear_path = path;
+    clear_mark = console_mark();
+    return 0;
+  }
+  const int rc = staging_clear(path);
+  return rc == 0 || rc == RC_NO_ROW ? 0 : clear_failed(path, rc);
+}
+
+int walk_clear_settle() {
+  if (!clear_sent) return 0;
+  clear_sent = false;
+  const auto start = std::chrono::steady_clock::now();
+  int rc = staging_ahead_wait().rc;
+  if (rc != 0) rc = staging_clear(clear_path.c_str());
+  times.staging += std::chrono::steady_clock::now() - start;
+  if (rc == 0 || rc == RC_NO_ROW) {
+    console_release();
+    return 0;
+  }
+  console_forget_from(clear_mark);
+  console_release();
+  return clear_failed(clear_path.c_str(), rc);
+}
+
 const WalkTimes& badge_walk_times() {
   return times;
 }
@@ -281,6 +325,12 @@ int for_each_badge(const char* path, const char* schema,
     }
     return opened;
   });
+  // The clear sent ahead went on while the badge list was read.
+  if (const int status = walk_clear_settle(); status != 0) {
+    (void)badges_close();
+    prefetch_pass_end();
+    return status;
+  }
   if (rc == 0) {
     BadgeRecord badge;
     for (;;) {

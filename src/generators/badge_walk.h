@@ -42,6 +42,19 @@ void badge_walk_dry(bool on);
 // The message of a run whose cluster lock another run took over (it ends with kExitBusy).
 void print_lock_lost(const char* path);
 
+// Clears the records staged under path by an earlier run (staging_clear). When batches are
+// staged ahead, the clear goes first on the staging connection while the run goes on, and
+// what the run prints meanwhile is held: walk_clear_settle waits for it (for_each_badge does
+// before its first badge). Returns 0, or the exit status the run ends with after the
+// message of the failed clear.
+int walk_clear(const char* path);
+
+// Waits for the clear sent ahead, if one is on its way: a clear the server refused is done
+// again on the program's connection. Returns 0, or the exit status the run ends with after
+// the message of the failed clear, what the run printed since the clear forgotten (it would
+// not have gone on without the clear).
+int walk_clear_settle();
+
 // The badge list of schema could not be read: drops the queued records, prints why the run
 // stops and returns the exit status it ends with.
 int badge_list_failed(int rc, const char* schema);

@@ -66,21 +66,16 @@ ExitStatus connect(const DbSettings& settings) {
 // With the path's lock held: the earlier rows out, the records of every client schema in,
 // and the file written.
 ExitStatus stage_and_write(RunState& state) {
-  const int cleared = run_report_timed(ReportPhase::kStaging,
-                                       [&] { return staging_clear(state.args.download_path); });
-  if (cleared == RC_LOCK_LOST) {
-    print_lock_lost(state.args.download_path);
-    return kExitBusy;
-  }
-  if (cleared != 0 && cleared != RC_NO_ROW) {
-    // Without the clear, an earlier run's records would appear in the file.
-    console_printf("Error Tab. Kvb999Tmp loeschen! ErrNr: %d User: %s", cleared,
-                   state.args.download_path);
-    return kExitDatabase;
+  if (const int cleared = run_report_timed(
+          ReportPhase::kStaging, [&] { return walk_clear(state.args.download_path); });
+      cleared != 0) {
+    return static_cast<ExitStatus>(cleared);
   }
 
   const ExitStatus visited = schemas_visit(
       state.args.terminal_name, [&](const char* schema) { return visit_schema(state, schema); });
+  // A clear still on its way decides first: without it the run would not have gone on.
+  if (const int cleared = walk_clear_settle(); cleared != 0) return static_cast<ExitStatus>(cleared);
   if (visited != kExitSuccess) return visited;
 
   long records = 0;
