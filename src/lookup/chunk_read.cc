@@ -436,6 +436,10 @@ void whole_rows_ask_ahead(AheadReader& reader, const LookupStatement& statement)
   there.pass_tables = pass_tables;
   std::string text = whole_statement(there);
   if (text.empty() || !tables_qualified(text)) return;
+  // The next schema's rows are held beside this one's until this pass ends: only a small
+  // table's are read ahead.
+  const long long estimate = table_rows_estimate(there.pass_tables, "");
+  if (estimate < 0 || estimate > kWholeAheadRowsMost) return;
   reader.ask(whole_read_of(std::move(text), "", statement.pick));
 }
 

@@ -111,7 +111,9 @@ void whole_rows_forget(std::string_view schema);
 // Asks reader to read whole, for the client schema visited after the current one, the
 // statement that statement (read whole in this pass) will be there: the same with that
 // schema's tables in place of this one's. Only for a statement whose tables all are this
-// client schema's or named with their schema.
+// client schema's or named with their schema, and whose key's table holds at most
+// kWholeAheadRowsMost rows (by the server's estimate).
+inline constexpr long long kWholeAheadRowsMost = 50000;
 void whole_rows_ask_ahead(AheadReader& reader, const LookupStatement& statement);
 
 // Keeps the reads of whole_rows_ask_ahead that reader finished in the pass now ending
