@@ -214,11 +214,11 @@ int staging_failed(const char* path) {
 // Reads the whole badge list once, noting each badge's keys for the pass, and starts it
 // again from its first badge. Returns the number of badges.
 std::size_t note_pass_keys() {
+  // Not cleared between badges: a fetch writes every key field whole.
   BadgeRecord badge;
   std::size_t badges = 0;
   while (badges_fetch(badge) == 0) {
     prefetch_note_badge(badge);
-    badge = BadgeRecord{};
     ++badges;
   }
   badges_rewind();

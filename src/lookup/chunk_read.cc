@@ -15,7 +15,10 @@ namespace {
 // chunk.
 class RowTaker {
  public:
-  RowTaker(PrefetchTextMap<PrefetchRow>& rows, PrefetchPick pick) : rows_(rows), pick_(pick) {}
+  // order, when given, receives each key's entry as its first row comes.
+  RowTaker(PrefetchTextMap<PrefetchRow>& rows, PrefetchPick pick,
+           std::vector<const PrefetchTextMap<PrefetchRow>::value_type*>* order = nullptr)
+      : rows_(rows), pick_(pick), order_(order) {}
 
   void take(DbRow row, unsigned columns) {
     candidate_.packed.clear();
@@ -25,6 +28,10 @@ class RowTaker {
     PrefetchRow& kept = slot->second;
     if (added) {
       kept.packed.swap(candidate_.packed);
+      if (order_ != nullptr) {
+        kept.place = static_cast<std::uint32_t>(order_->size());
+        order_->push_back(&*slot);
+      }
       return;
     }
     // Only the first row of a key counts for the per-badge statement (or the latest, where
@@ -51,6 +58,7 @@ class RowTaker {
  private:
   PrefetchTextMap<PrefetchRow>& rows_;
   PrefetchPick pick_;
+  std::vector<const PrefetchTextMap<PrefetchRow>::value_type*>* order_;
   PrefetchRow candidate_;
 };
 
@@ -266,7 +274,7 @@ long long table_rows_estimate(std::string_view tables, const std::string& databa
 std::shared_ptr<const WholeRows> take_whole_result(QueryCursor& cursor, PrefetchPick pick) {
   auto whole = std::make_shared<WholeRows>();
   bool readable = db_column_count(cursor) >= 1 && db_column_is_text(cursor, 0);
-  RowTaker taker(whole->rows, pick);
+  RowTaker taker(whole->rows, pick, &whole->order);
   std::string folded;
   const unsigned columns = db_column_count(cursor);
   DbRow row = nullptr;
@@ -448,16 +456,23 @@ void whole_rows_keep_ahead(std::vector<std::shared_ptr<ChunkRead>> reads) {
 }
 
 PrefetchAnswer whole_answer(const WholeRows& whole, std::string_view key,
-                            const PrefetchRow*& row) {
+                            const PrefetchRow*& row, std::size_t& place) {
   std::string folded;
   if (!fold_key(key, folded)) return PrefetchAnswer::kNone;
   if (!whole.several.empty() && whole.several.find(folded) != whole.several.end()) {
     return PrefetchAnswer::kAmbiguous;
   }
-  // The key's own rows, when no other key folds alike.
-  const auto exact = whole.rows.find(key);
-  if (exact != whole.rows.end()) {
+  // The key's own rows, when no other key folds alike: those of the key after the one found
+  // before, or else found by the key.
+  const PrefetchTextMap<PrefetchRow>::value_type* exact = nullptr;
+  if (place + 1 < whole.order.size() && whole.order[place + 1]->first == key) {
+    exact = whole.order[place + 1];
+  } else if (const auto found = whole.rows.find(key); found != whole.rows.end()) {
+    exact = &*found;
+  }
+  if (exact != nullptr) {
     row = &exact->second;
+    place = exact->second.place;
     return exact->second.ambiguous ? PrefetchAnswer::kAmbiguous : PrefetchAnswer::kRow;
   }
   // No rows of its own: another key that folds alike has some.

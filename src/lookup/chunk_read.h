@@ -84,6 +84,8 @@ struct WholeRows {
   PrefetchTextMap<std::string> variants;
   PrefetchTextSet several;  // folded keys whose rows have several exact texts
   std::vector<const std::string*> disagreeing;  // the keys in rows whose rows disagree
+  // The keys in rows in the order their first rows came: the walk often asks for them so.
+  std::vector<const PrefetchTextMap<PrefetchRow>::value_type*> order;
 };
 
 class AheadReader;
@@ -100,9 +102,10 @@ std::shared_ptr<const WholeRows> whole_rows(const LookupStatement& statement, st
 void whole_rows_ask_now(AheadReader& reader, const LookupStatement& statement, std::size_t keys);
 
 // How the rows read whole answer key: kNone when its own statement must decide, kAmbiguous
-// when its own statement decides once for the pass.
+// when its own statement decides once for the pass. place: that of the key found before
+// (PrefetchRow::place), whose next is tried first; set to this key's when it has rows.
 PrefetchAnswer whole_answer(const WholeRows& whole, std::string_view key,
-                            const PrefetchRow*& row);
+                            const PrefetchRow*& row, std::size_t& place);
 
 // Forgets the rows read whole from the tables of client schema, whose pass is over: a run
 // visits each client schema once.

@@ -369,7 +369,7 @@ PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, const LookupStatement& stat
                                const char* key, const PrefetchRow*& row) {
   const std::uint64_t id = prefetch_pass();
   if (id == 0) return PrefetchAnswer::kNone;
-  if (rows.pass == id && rows.whole) return whole_answer(*rows.whole, key, row);
+  if (rows.pass == id && rows.whole) return whole_answer(*rows.whole, key, row, rows.whole_place);
   if (rows.pass == id) {
     // A key with rows: its chunk is read (most badges are answered so).
     const auto found = rows.first_rows.find(std::string_view(key));
@@ -392,10 +392,11 @@ PrefetchAnswer prefetch_lookup(PrefetchedRows& rows, const LookupStatement& stat
     rows.first_rows.clear();
     rows.own_answers.clear();
     rows.whole.reset();
+    rows.whole_place = 0;
     if (!statement.keys_for) take_whole(rows, statement);
     if (rows.whole) {
       read_chunk_of(rows, statement, chunk);
-      return whole_answer(*rows.whole, key, row);
+      return whole_answer(*rows.whole, key, row, rows.whole_place);
     }
   }
   read_chunk_of(rows, statement, chunk);
@@ -422,7 +423,8 @@ PrefetchAnswer prefetch_peek(const PrefetchedRows& rows, std::string_view key, i
   if (rows.pass == 0 || rows.pass != prefetch_pass()) return PrefetchAnswer::kNone;
   if (rows.whole) {
     const PrefetchRow* row = nullptr;
-    return whole_answer(*rows.whole, key, row);
+    std::size_t place = 0;
+    return whole_answer(*rows.whole, key, row, place);
   }
   // A chunk whose statement failed leaves each of its badges to its own statement, which
   // fails or succeeds as it would have anyway.

@@ -135,6 +135,8 @@ struct PrefetchRow {
   std::string packed;
   // Other rows of the key differ from this one: the key's own statement decides.
   bool ambiguous = false;
+  // Read whole: the place of its key in the order the keys' rows came (WholeRows::order).
+  std::uint32_t place = 0;
   void add(const char* column);
   // The first column's value; nullptr for NULL.
   const char* first() const;
@@ -161,8 +163,10 @@ struct PrefetchedRows {
   PrefetchTextMap<PrefetchRow> first_rows;
   // The answers of the own statements of keys whose rows disagree.
   PrefetchTextMap<PrefetchOwnAnswer> own_answers;
-  // For a lookup read whole (lookup/chunk_read.h): its rows, which answer every key instead.
+  // For a lookup read whole (lookup/chunk_read.h): its rows, which answer every key instead,
+  // and the place of the key found last (whole_answer).
   std::shared_ptr<const WholeRows> whole;
+  std::size_t whole_place = 0;
 };
 
 // Which row of a key answers: the first the statement delivers, or (for a statement that
