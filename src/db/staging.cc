@@ -144,9 +144,10 @@ std::string staging_clear_statement(std::string_view key,
 }
 
 int staging_clear(const char* key) {
-  const std::string escaped_key = db_escape(key);
+  const std::string statement =
+      staging_clear_statement(key, [](std::string_view text) { return db_escape(text); });
   const int rc = with_retries([&] {
-    return fenced([&] { return db_execute("Kvb999Tmp loeschen", kDelete, escaped_key.c_str()); });
+    return fenced([&] { return db_execute("Kvb999Tmp loeschen", "%s", statement.c_str()); });
   });
   if (rc != 0) (void)db_execute("Kvb999Tmp zuruecksetzen", "ROLLBACK");
   return query_status = rc;

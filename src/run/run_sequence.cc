@@ -11,7 +11,6 @@
 #include "db/cursor.h"
 #include "db/path_lock.h"
 #include "db/schemas.h"
-#include "db/staging.h"
 #include "generators/badge_walk.h"
 #include "run/arguments.h"
 #include "run/download_file.h"
