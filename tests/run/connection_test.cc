@@ -33,7 +33,8 @@ class ConnectionTest : public ::testing::Test {
   ProgramSite site_;
 };
 
-// Polls until the query gives a row.
+// Polls until the query gives a row, or with present false until it gives none; false
+// after about 30 s.
 bool wait_for_row(AdminDb& db, const std::string& query, bool present = true) {
   for (int i = 0; i < 600; ++i) {
     if ((db.scalar(query) != "<none>") == present) return true;
